@@ -10,7 +10,7 @@ CSqlManagement* CSqlManagement::GetInstance() {
 }
 CSqlManagement::CSqlManagement(const std::string&) : impl_(nullptr) {}
 CSqlManagement::~CSqlManagement() = default;
-bool CSqlManagement::IsOpen() const { return false; }
+bool CSqlManagement::IsOpen() const { return impl_ != nullptr; }
 bool CSqlManagement::ExecuteSql(const std::string&) { return false; }
 bool CSqlManagement::ClearDevices() { return false; }
 DevicePage CSqlManagement::LoadDevicePage(int, std::vector<ap_info_stu>&, int, int, bool,
