@@ -42,12 +42,17 @@ static_assert(kKey5Offset + kKey5Size == sizeof(DiscoveredDevice::info));
 // The table: an auto-numbered ID, fixed-width texts and 32-bit codes. The
 // widths are kept by the store (fixedtext), not by SQLite. The index on mac
 // is not unique: one row per MAC is kept by looking the MAC up before insert.
+// Each sort column has an index (which ends in the ID), so a page is read
+// straight off the index instead of sorting the whole table.
 constexpr const char* kCreateTable =
     "CREATE TABLE ap_info(ID INTEGER PRIMARY KEY AUTOINCREMENT,mac char(18),"
     "ap_para_status integer,ap_para_status_str char(33),ap_log_status integer,"
     "ap_log_status_str char(33),ap_date char(33),ap_ssid2 char(33),ap_ssid5 char(33),"
     "ap_wpakey2 char(64),ap_wpakey5 char(64));"
-    "CREATE INDEX ap_info_mac ON ap_info(mac);";
+    "CREATE INDEX ap_info_mac ON ap_info(mac);"
+    "CREATE INDEX ap_info_log ON ap_info(ap_log_status_str);"
+    "CREATE INDEX ap_info_para ON ap_info(ap_para_status_str);"
+    "CREATE INDEX ap_info_date ON ap_info(ap_date);";
 
 // A row is "the row of a MAC" when it is the first (lowest ID) with that MAC.
 constexpr const char* kFirstRowOfMac = "(SELECT ID FROM ap_info WHERE mac=?1 ORDER BY ID LIMIT 1)";
@@ -105,8 +110,9 @@ std::string StatementText(Stmt which) {
     return {};
 }
 
-// One page of rows. The ID breaks ties so that consecutive pages neither
-// repeat nor skip rows with equal sort values.
+// One page of rows. The ID breaks ties, in the same direction, so that
+// consecutive pages neither repeat nor skip rows with equal sort values and a
+// descending list is the exact reverse of the ascending one.
 std::string PageStatementText(int sortKey, bool ascending, bool filtered) {
     std::string sql = "SELECT mac,ap_date,ap_para_status,ap_log_status,ap_ssid2,ap_ssid5,"
                       "ap_wpakey2,ap_wpakey5 FROM ap_info ";
@@ -114,8 +120,8 @@ std::string PageStatementText(int sortKey, bool ascending, bool filtered) {
         sql += "WHERE mac LIKE ?1 ESCAPE '\\' ";
     sql += "ORDER BY ";
     sql += kSortColumns[sortKey];
-    sql += ascending ? " ASC" : " DESC";
-    sql += ",ID LIMIT ?2 OFFSET ?3";
+    sql += ascending ? " ASC,ID ASC" : " DESC,ID DESC";
+    sql += " LIMIT ?2 OFFSET ?3";
     return sql;
 }
 

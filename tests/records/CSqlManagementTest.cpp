@@ -296,11 +296,13 @@ TEST_F(StoreTest, OrdersByEachKeyAndDirection) {
             std::vector<std::size_t> order(rows.size());
             for (std::size_t i = 0; i < order.size(); ++i)
                 order[i] = i;
-            // Equal keys keep the order in which the devices were found.
+            // Equal keys keep the order in which the devices were found;
+            // descending is the exact reverse of ascending.
             std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-                return ascending ? keys[key](rows[a]) < keys[key](rows[b])
-                                 : keys[key](rows[b]) < keys[key](rows[a]);
+                return keys[key](rows[a]) < keys[key](rows[b]);
             });
+            if (!ascending)
+                std::reverse(order.begin(), order.end());
             std::vector<std::string> expected;
             for (std::size_t i : order)
                 expected.push_back(rows[i].mac);
