@@ -181,7 +181,7 @@ std::optional<std::string> MacKey(const std::string& macText, bool& possible) {
     return fixedtext::ToColumn(macText, kMacWidth);
 }
 
-CSqlManagement* g_instance = nullptr;
+std::atomic<CSqlManagement*> g_instance{nullptr};
 std::once_flag g_instanceOnce;
 
 } // namespace
@@ -271,13 +271,15 @@ sqlite3_stmt* CSqlManagement::Impl::Page(int sortKey, bool ascending, bool filte
 }
 
 bool CSqlManagement::Impl::SetStatus(Stmt which, const std::string& macText, int status) {
-    const std::optional<std::string> text =
-        fixedtext::ToColumn(StatusText(status), kStatusTextWidth);
     bool possible = false;
     const std::optional<std::string> key = MacKey(macText, possible);
     std::lock_guard<std::recursive_mutex> guard(lock);
     if (!db || !possible)
         return false;
+    // The text is looked up only on an open store: after the store closed at
+    // exit, a late caller touches nothing but the lock.
+    const std::optional<std::string> text =
+        fixedtext::ToColumn(StatusText(status), kStatusTextWidth);
     sqlite3_stmt* stmt = stmts[which];
     StmtUse use(stmt);
     BindColumn(stmt, 1, key);
@@ -311,8 +313,8 @@ CSqlManagement* CSqlManagement::GetInstance() {
 }
 
 void CSqlManagement::Shutdown() {
-    if (g_instance)
-        g_instance->Close();
+    if (CSqlManagement* store = g_instance.load())
+        store->Close();
 }
 
 CSqlManagement::CSqlManagement(const std::string& programDirectory) : impl_(new Impl) {
@@ -453,6 +455,9 @@ bool CSqlManagement::GetDeviceByMac(const std::string& macText, ap_info_stu& rec
 bool CSqlManagement::SaveDiscoveredDevice(DiscoveredDevice device) {
     using fixedtext::FromField;
     using fixedtext::ToColumn;
+    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+    if (!impl_->db)
+        return false;
     const char* info = reinterpret_cast<const char*>(device.info);
     const std::optional<std::string> values[] = {
         ToColumn(FromField(device.macText, sizeof device.macText), kMacWidth),
@@ -464,10 +469,6 @@ bool CSqlManagement::SaveDiscoveredDevice(DiscoveredDevice device) {
         ToColumn(FromField(info + kKey2Offset, kKey2Size), kKeyWidth),
         ToColumn(FromField(info + kKey5Offset, kKey5Size), kKeyWidth),
     };
-
-    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
-    if (!impl_->db)
-        return false;
     // Overwrite the MAC's row if it has one, else add a row; both under the
     // lock, so concurrent saves of one MAC never make two rows.
     for (Stmt which : {kSaveUpdate, kSaveInsert}) {
