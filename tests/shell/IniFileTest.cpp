@@ -30,12 +30,15 @@ class IniSemantics : public ::testing::TestWithParam<IniCase> {};
 TEST_P(IniSemantics, ValueAsRead) {
     const IniCase& c = GetParam();
     const IniFile ini = IniFile::FromBytes(c.file);
-    const std::optional<std::string> v = ini.Find(c.section, c.key);
-    if (c.expected) {
-        ASSERT_TRUE(v.has_value());
-        EXPECT_EQ(*v, c.expected);
-    } else {
-        EXPECT_FALSE(v.has_value()) << *v;
+    // The parsed file and the one-shot lookup give the same answer.
+    for (const std::optional<std::string>& v :
+         {ini.Find(c.section, c.key), IniFile::FindInBytes(c.file, c.section, c.key)}) {
+        if (c.expected) {
+            ASSERT_TRUE(v.has_value());
+            EXPECT_EQ(*v, c.expected);
+        } else {
+            EXPECT_FALSE(v.has_value()) << *v;
+        }
     }
 }
 
@@ -73,6 +76,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(IniFile, Utf16LeWithBomIsConvertedToUtf8) {
     const IniFile ini = IniFile::FromBytes(Utf16Le(u"[LCID]\r\n2052 = \"\u7B80\u4F53\"\r\n"));
     EXPECT_EQ(ini.Get("lcid", "2052", "none"), "\xE7\xAE\x80\xE4\xBD\x93");
+    EXPECT_EQ(
+        IniFile::FindInBytes(Utf16Le(u"[LCID]\r\n2052 = \"\u7B80\u4F53\"\r\n"), "lcid", "2052"),
+        "\xE7\xAE\x80\xE4\xBD\x93");
 }
 
 TEST(IniFile, Utf16LeWithoutBomIsNotUtf16) {
