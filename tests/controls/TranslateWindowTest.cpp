@@ -198,6 +198,7 @@ TEST_F(ShippedChineseTest, ScreenshotOfTheChineseMainWindow) {
     window.show();
     EXPECT_EQ(window.MenuPanel()->Button(1004)->text(), QStringLiteral("设备状态"));
     EXPECT_EQ(window.CloseButton()->toolTip(), QStringLiteral("关闭"));
+    EXPECT_EQ(window.TrayMenu()->actions().value(0)->text(), QStringLiteral("显示主界面"));
     const QString dir =
         QString::fromStdString(qvtest::BinDir()) + QStringLiteral("/../screenshots");
     ASSERT_TRUE(QDir().mkpath(dir));
