@@ -137,6 +137,24 @@ TEST_F(JobNetTest, FiftyDevicesOverALossyLinkReceiveIdenticalFiles) {
     EXPECT_EQ(summary.find("dropped-data 0\n"), std::string::npos) << summary;
 }
 
+// The whole road: the files are sent (4), then the device's verdicts arrive
+// at the receive thread (2 for the configuration, 3 for a logo that is not a JPEG).
+TEST_F(JobNetTest, VerdictsFollowTheTransfer) {
+    StartDevsim({"--first-mac", "02:00:00:00:10:00", "--verdict-delay", "50"});
+    AcTransmitManage link(store_.get());
+    link.SetAdapter(ns_->toolSide(), toolMac_);
+    ASSERT_TRUE(link.Init());
+    std::uint8_t mac[6];
+    DeviceMac(0, mac);
+    AddRow(mac);
+    const std::string text = MacTextUpper(mac);
+    Run(MakeTransferJob(mac, toolMac_, 3, WriteFile("c.xml", Config(3000, 1)),
+                        WriteFile("logo.jpg", PatternBytes(3000))));
+    EXPECT_TRUE(WaitFor([&] { return store_->GetParaStatus(text) == OperateSuccess; }, 3000));
+    EXPECT_TRUE(WaitFor([&] { return store_->GetLogStatus(text) == OperateFail; }, 3000));
+    link.Stop();
+}
+
 // The program ends while transfer threads still wait for acknowledgements:
 // no crash, and the database file is removed.
 TEST_F(JobNetTest, LeavingWhileTransfersRunEndsCleanly) {

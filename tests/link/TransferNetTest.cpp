@@ -159,10 +159,35 @@ INSTANTIATE_TEST_SUITE_P(
                   LogoFail, [](const TransmitFrame&) { return std::uint16_t(0xFFFF); }, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TransferNetTest, DevsimFfffAcknowledgementsComplete) {
-    StartDevsim({"--ack-ffff"});
-    EXPECT_TRUE(Send(Logo, WriteFile("l.jpg", PatternBytes(5000))));
+struct FaultCase {
+    const char* name;
+    std::vector<std::string> options;
+    bool result;
+    std::uint64_t chunks; // chunks read
+};
+
+class TransferFaultTest : public TransferNetTest,
+                          public ::testing::WithParamInterface<FaultCase> {};
+
+// A 5000-byte file (five chunks) against the emulator's faults.
+TEST_P(TransferFaultTest, EmulatorFaults) {
+    const FaultCase& c = GetParam();
+    StartDevsim(c.options);
+    SendFileStats stats;
+    EXPECT_EQ(Send(Logo, WriteFile("l.jpg", PatternBytes(5000)),
+                   c.result ? TransferTiming{} : Quick(), &stats),
+              c.result);
+    EXPECT_EQ(stats.chunks, c.chunks);
 }
+
+INSTANTIATE_TEST_SUITE_P(Devsim, TransferFaultTest,
+                         ::testing::Values(FaultCase{"AckFfff", {"--ack-ffff"}, true, 5},
+                                           FaultCase{"DuplicateAck", {"--duplicate-ack"}, true, 5},
+                                           FaultCase{"DelayedAck", {"--ack-delay", "20"}, true, 5},
+                                           FaultCase{
+                                               "StopAfterTwo", {"--stop-after", "2"}, false, 3},
+                                           FaultCase{"Silent", {"--silent", "1"}, false, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransferNetTest, StaleSequenceStraysAreRetransmittedThenFail) {
     StartDevsim({"--stale-seq"});
