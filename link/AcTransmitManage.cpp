@@ -184,7 +184,7 @@ void AcTransmitManage::ReceiveLoop() {
     // for the full 65536-byte snapshot, so a 256 KiB buffer holds three
     // frames. The receive thread must absorb every device's answer to one
     // broadcast at once: its one handle gets room for some 480 frames.
-    const bool opened = handle.Open(device, 1, kReceiveBufferBytes);
+    const bool opened = handle.Open(device, 1, kReceiveBufferBytes) || handle.Open(device, 1);
     if (opened)
         handle.SetFilter(device, "ether dst " + MacTextLower(mac) + " and ether proto 0x6262");
     {
