@@ -251,19 +251,7 @@ void AcTransmitManage::ManageLoop() {
 
 void AcTransmitManage::GetAdapterList(std::vector<AdapterRecord>& list) {
     std::lock_guard<std::mutex> g(adapterLock_);
-    list.clear();
-    for (const AdapterRecord& node : ReadLocalAdapterNodes()) {
-        if (node.kind != 1)
-            continue;
-        AdapterRecord r;
-        std::memset(&r, 0, sizeof r);
-        const auto* src = reinterpret_cast<const std::uint8_t*>(&node);
-        auto* dst = reinterpret_cast<std::uint8_t*>(&r);
-        std::memcpy(dst + 1, src + 1, 400);
-        std::memcpy(dst + 404, src + 404, 484);
-        std::memcpy(dst + 888, src + 888, 32);
-        list.push_back(r);
-    }
+    list = AdapterListFromNodes(ReadLocalAdapterNodes());
 }
 
 bool AcTransmitManage::FindCaptureDevice(AdapterRecord record) {
