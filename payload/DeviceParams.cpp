@@ -21,6 +21,7 @@ bool CopyToField(char* field, std::size_t width, std::string_view text) {
         if (steps > 0 && (static_cast<unsigned char>(text[k]) & 0xC0) == 0xC0)
             n = k;
     }
-    std::memcpy(field, text.data(), n);
+    if (n > 0)
+        std::memcpy(field, text.data(), n);
     return cut;
 }
