@@ -68,6 +68,10 @@ public:
     int Prepare(const SubmissionInput& input);
     SubmissionOutcome LastOutcome() const { return outcome_; }
 
+    // The source MAC of the jobs, when it is known only after Prepare (the
+    // command line selects its adapter once the input has passed the checks).
+    void SetAdapterMac(const std::array<std::uint8_t, 6>& adapterMac) { adapterMac_ = adapterMac; }
+
     // Starts the prepared batch for devices (matched to sheet rows by position).
     // Refuses the whole batch, writing nothing, when a MAC text is not of the
     // form "XX:XX:XX:XX:XX:XX". Returns false when nothing was prepared or it refused.
