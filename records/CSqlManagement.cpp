@@ -42,12 +42,17 @@ static_assert(kKey5Offset + kKey5Size == sizeof(DiscoveredDevice::info));
 // The table: an auto-numbered ID, fixed-width texts and 32-bit codes. The
 // widths are kept by the store (fixedtext), not by SQLite. The index on mac
 // is not unique: one row per MAC is kept by looking the MAC up before insert.
+// Each sort column has an index (which ends in the ID), so a page is read
+// straight off the index instead of sorting the whole table.
 constexpr const char* kCreateTable =
     "CREATE TABLE ap_info(ID INTEGER PRIMARY KEY AUTOINCREMENT,mac char(18),"
     "ap_para_status integer,ap_para_status_str char(33),ap_log_status integer,"
     "ap_log_status_str char(33),ap_date char(33),ap_ssid2 char(33),ap_ssid5 char(33),"
     "ap_wpakey2 char(64),ap_wpakey5 char(64));"
-    "CREATE INDEX ap_info_mac ON ap_info(mac);";
+    "CREATE INDEX ap_info_mac ON ap_info(mac);"
+    "CREATE INDEX ap_info_log ON ap_info(ap_log_status_str);"
+    "CREATE INDEX ap_info_para ON ap_info(ap_para_status_str);"
+    "CREATE INDEX ap_info_date ON ap_info(ap_date);";
 
 // A row is "the row of a MAC" when it is the first (lowest ID) with that MAC.
 constexpr const char* kFirstRowOfMac = "(SELECT ID FROM ap_info WHERE mac=?1 ORDER BY ID LIMIT 1)";
@@ -105,8 +110,9 @@ std::string StatementText(Stmt which) {
     return {};
 }
 
-// One page of rows. The ID breaks ties so that consecutive pages neither
-// repeat nor skip rows with equal sort values.
+// One page of rows. The ID breaks ties, in the same direction, so that
+// consecutive pages neither repeat nor skip rows with equal sort values and a
+// descending list is the exact reverse of the ascending one.
 std::string PageStatementText(int sortKey, bool ascending, bool filtered) {
     std::string sql = "SELECT mac,ap_date,ap_para_status,ap_log_status,ap_ssid2,ap_ssid5,"
                       "ap_wpakey2,ap_wpakey5 FROM ap_info ";
@@ -114,8 +120,8 @@ std::string PageStatementText(int sortKey, bool ascending, bool filtered) {
         sql += "WHERE mac LIKE ?1 ESCAPE '\\' ";
     sql += "ORDER BY ";
     sql += kSortColumns[sortKey];
-    sql += ascending ? " ASC" : " DESC";
-    sql += ",ID LIMIT ?2 OFFSET ?3";
+    sql += ascending ? " ASC,ID ASC" : " DESC,ID DESC";
+    sql += " LIMIT ?2 OFFSET ?3";
     return sql;
 }
 
@@ -175,7 +181,7 @@ std::optional<std::string> MacKey(const std::string& macText, bool& possible) {
     return fixedtext::ToColumn(macText, kMacWidth);
 }
 
-CSqlManagement* g_instance = nullptr;
+std::atomic<CSqlManagement*> g_instance{nullptr};
 std::once_flag g_instanceOnce;
 
 } // namespace
@@ -265,13 +271,15 @@ sqlite3_stmt* CSqlManagement::Impl::Page(int sortKey, bool ascending, bool filte
 }
 
 bool CSqlManagement::Impl::SetStatus(Stmt which, const std::string& macText, int status) {
-    const std::optional<std::string> text =
-        fixedtext::ToColumn(StatusText(status), kStatusTextWidth);
     bool possible = false;
     const std::optional<std::string> key = MacKey(macText, possible);
     std::lock_guard<std::recursive_mutex> guard(lock);
     if (!db || !possible)
         return false;
+    // The text is looked up only on an open store: after the store closed at
+    // exit, a late caller touches nothing but the lock.
+    const std::optional<std::string> text =
+        fixedtext::ToColumn(StatusText(status), kStatusTextWidth);
     sqlite3_stmt* stmt = stmts[which];
     StmtUse use(stmt);
     BindColumn(stmt, 1, key);
@@ -305,8 +313,8 @@ CSqlManagement* CSqlManagement::GetInstance() {
 }
 
 void CSqlManagement::Shutdown() {
-    if (g_instance)
-        g_instance->Close();
+    if (CSqlManagement* store = g_instance.load())
+        store->Close();
 }
 
 CSqlManagement::CSqlManagement(const std::string& programDirectory) : impl_(new Impl) {
@@ -447,6 +455,9 @@ bool CSqlManagement::GetDeviceByMac(const std::string& macText, ap_info_stu& rec
 bool CSqlManagement::SaveDiscoveredDevice(DiscoveredDevice device) {
     using fixedtext::FromField;
     using fixedtext::ToColumn;
+    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+    if (!impl_->db)
+        return false;
     const char* info = reinterpret_cast<const char*>(device.info);
     const std::optional<std::string> values[] = {
         ToColumn(FromField(device.macText, sizeof device.macText), kMacWidth),
@@ -458,10 +469,6 @@ bool CSqlManagement::SaveDiscoveredDevice(DiscoveredDevice device) {
         ToColumn(FromField(info + kKey2Offset, kKey2Size), kKeyWidth),
         ToColumn(FromField(info + kKey5Offset, kKey5Size), kKeyWidth),
     };
-
-    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
-    if (!impl_->db)
-        return false;
     // Overwrite the MAC's row if it has one, else add a row; both under the
     // lock, so concurrent saves of one MAC never make two rows.
     for (Stmt which : {kSaveUpdate, kSaveInsert}) {

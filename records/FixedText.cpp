@@ -83,7 +83,8 @@ void ColumnToField(std::string_view value, std::size_t width, char* field, std::
         pos += length;
         ++chars;
     }
-    std::memcpy(field, value.data(), pos);
+    if (pos > 0)
+        std::memcpy(field, value.data(), pos);
     // An empty value is a NULL column: it stays empty, never a row of blanks.
     if (!value.empty() && pos == value.size()) {
         for (; chars < width && pos < room; ++chars)
