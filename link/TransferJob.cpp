@@ -59,18 +59,18 @@ void RunTransferJob(const TransferJob& job, const std::function<std::string()>& 
     if (job.kind == 1) {
         const bool ok = SendOne(job, Logo, 1, logo, deviceName, timing);
         if (store != nullptr)
-            store->SetLogStatus(mac, status(ok));
+            store->SetLogTransferStatus(mac, status(ok));
     } else if (job.kind == 2) {
         const bool ok = SendOne(job, Para, 1, config, deviceName, timing);
         if (store != nullptr)
-            store->SetParaStatus(mac, status(ok));
+            store->SetParaTransferStatus(mac, status(ok));
     } else {
         const bool logoOk = SendOne(job, Logo, 2, logo, deviceName, timing);
         if (store != nullptr)
-            store->SetLogStatus(mac, status(logoOk));
+            store->SetLogTransferStatus(mac, status(logoOk));
         const bool configOk = SendOne(job, Para, 2, config, deviceName, timing);
         if (store != nullptr)
-            store->SetParaStatus(mac, status(configOk));
+            store->SetParaTransferStatus(mac, status(configOk));
     }
 }
 

@@ -492,6 +492,22 @@ bool CSqlManagement::SetLogStatus(const std::string& macText, int status) {
     return impl_->SetStatus(kSetLog, macText, status);
 }
 
+bool CSqlManagement::SetParaTransferStatus(const std::string& macText, int status) {
+    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+    const int current = impl_->GetStatus(kGetPara, macText);
+    if (current == OperateSuccess || current == OperateFail)
+        return false;
+    return impl_->SetStatus(kSetPara, macText, status);
+}
+
+bool CSqlManagement::SetLogTransferStatus(const std::string& macText, int status) {
+    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+    const int current = impl_->GetStatus(kGetLog, macText);
+    if (current == OperateSuccess || current == OperateFail)
+        return false;
+    return impl_->SetStatus(kSetLog, macText, status);
+}
+
 int CSqlManagement::GetParaStatus(const std::string& macText) {
     return impl_->GetStatus(kGetPara, macText);
 }

@@ -70,6 +70,12 @@ public:
     // MAC's row. False when no row has that MAC.
     bool SetParaStatus(const std::string& macText, int status);
     bool SetLogStatus(const std::string& macText, int status);
+    // The transfer's outcome (TransmitFinish/TransmitFail) for a file: written
+    // unless the device's verdict (OperateSuccess/OperateFail) already arrived,
+    // which a fast device sends before the sending thread gets here. Read and
+    // write are one step under the store's lock.
+    bool SetParaTransferStatus(const std::string& macText, int status);
+    bool SetLogTransferStatus(const std::string& macText, int status);
     // The status of the MAC's row; 0 without a row.
     int GetParaStatus(const std::string& macText);
     int GetLogStatus(const std::string& macText);

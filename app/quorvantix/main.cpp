@@ -1,5 +1,6 @@
 // quorvantix: the desktop program.
 
+#include "link/AcTransmitManage.h"
 #include "records/CSqlManagement.h"
 #include "shell/MainWindow.h"
 #include "shell/base/ProgramDirectory.h"
@@ -23,8 +24,8 @@ int main(int argc, char** argv) {
 
     StartupHooks hooks;
     // hooks.buildSkinPaths: the skin layer of the shell plugs in here.
-    // hooks.obtainTransmitManager: [] { return AcTransmitManage::GetInstance(); } once the
-    // device link provides it (it comes before the record store).
+    // The transmit manager obtains the record store itself, so the store is created first.
+    hooks.obtainTransmitManager = [] { return ObtainTransmitManager(); };
     hooks.obtainRecordStore = [] { return CSqlManagement::GetInstance(); };
     hooks.runMainWindow = [&argc, argv] {
         // The Qt application object lives exactly as long as the main window's loop,

@@ -415,6 +415,34 @@ TEST_F(StoreTest, StatusesOfOneDeviceAreIndependent) {
     EXPECT_EQ(records[0].ap_log_status, TransmitFail);
 }
 
+TEST_F(StoreTest, TransferOutcomeNeverHidesAVerdictThatCameFirst) {
+    const std::string mac = Mac(1);
+    ASSERT_TRUE(store->SaveDiscoveredDevice(Device(mac)));
+    struct Case {
+        int before;
+        int outcome;
+        int after;
+    };
+    const Case cases[] = {
+        {Operating, TransmitFinish, TransmitFinish},
+        {Operating, TransmitFail, TransmitFail},
+        {OperateSuccess, TransmitFinish, OperateSuccess},
+        {OperateFail, TransmitFinish, OperateFail},
+        {OperateSuccess, TransmitFail, OperateSuccess},
+        {WaitOperate, TransmitFail, TransmitFail},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.before << " then " << c.outcome);
+        ASSERT_TRUE(store->SetParaStatus(mac, c.before));
+        ASSERT_TRUE(store->SetLogStatus(mac, c.before));
+        EXPECT_EQ(store->SetParaTransferStatus(mac, c.outcome), c.after == c.outcome);
+        EXPECT_EQ(store->SetLogTransferStatus(mac, c.outcome), c.after == c.outcome);
+        EXPECT_EQ(store->GetParaStatus(mac), c.after);
+        EXPECT_EQ(store->GetLogStatus(mac), c.after);
+    }
+    EXPECT_FALSE(store->SetParaTransferStatus(Mac(9), TransmitFinish));
+}
+
 TEST_F(StoreTest, CodeWithoutTextIsStoredWithAnEmptyText) {
     const std::string mac = Mac(1);
     ASSERT_TRUE(store->SaveDiscoveredDevice(Device(mac)));
