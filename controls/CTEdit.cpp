@@ -1,0 +1,5 @@
+#include "controls/CTEdit.h"
+
+CTEdit::CTEdit(QWidget* parent) : QLineEdit(parent) {
+    setFrame(false);
+}

@@ -1,0 +1,7 @@
+#include "shell/CEmptyPage.h"
+
+#include "shell/base/Settings.h"
+
+CEmptyPage::CEmptyPage(int pageId, QWidget* parent) : CTPage(pageId, parent) {
+    SetFillBackground(true, Settings().childBkColor);
+}

@@ -1,0 +1,30 @@
+#include "shell/MainWindow.h"
+
+#include "shell/CApplicationDlg.h"
+#include "shell/SkinPaths.h"
+#include "shell/base/ProgramDirectory.h"
+
+#include <QApplication>
+
+namespace {
+std::function<CTPage*(int, QWidget*)>& PageFactory() {
+    static std::function<CTPage*(int, QWidget*)> factory;
+    return factory;
+}
+} // namespace
+
+void SetMainWindowPageFactory(std::function<CTPage*(int pageId, QWidget* host)> factory) {
+    PageFactory() = std::move(factory);
+}
+
+int RunMainWindow(QApplication& app) {
+    if (Skin().mainBk.isEmpty())
+        BuildSkinPaths(Skin(), GetProgramDirectory());
+    // Hiding to the tray must not end the program; only the window's own
+    // close does.
+    app.setQuitOnLastWindowClosed(false);
+    CApplicationDlg window(nullptr, PageFactory());
+    QObject::connect(&window, &QDialog::finished, &app, &QCoreApplication::quit);
+    window.show();
+    return app.exec();
+}

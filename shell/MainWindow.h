@@ -1,0 +1,16 @@
+#pragma once
+
+#include <functional>
+
+class CTPage;
+class QApplication;
+class QWidget;
+
+// The maker of the three operator pages (133, 136, 137) that RunMainWindow's
+// page host uses; without one the host shows empty pages.
+void SetMainWindowPageFactory(std::function<CTPage*(int pageId, QWidget* host)> factory);
+
+// Shows the main window and runs the program's message loop until the window
+// is closed (close button or the tray menu's Exit). Builds the skin paths
+// first when start-up has not. Returns the loop's exit code.
+int RunMainWindow(QApplication& app);
