@@ -13,8 +13,29 @@
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QPainter>
 #include <QScreen>
 #include <QSystemTrayIcon>
+
+namespace {
+
+// The window's one-pixel border, drawn above the panels that reach the edges.
+class WindowBorder : public QWidget {
+public:
+    explicit WindowBorder(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(QColor(0x0e, 0x2a, 0x48));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
+} // namespace
 
 CApplicationDlg::CApplicationDlg(QWidget* parent, std::function<CTPage*(int, QWidget*)> pageFactory)
     : CTDialog(parent) {
@@ -96,6 +117,9 @@ CApplicationDlg::CApplicationDlg(QWidget* parent, std::function<CTPage*(int, QWi
     m_host->show();
     m_minimise->raise();
     m_close->raise();
+    auto* border = new WindowBorder(this);
+    border->setGeometry(rect());
+    border->raise();
 }
 
 CApplicationDlg::~CApplicationDlg() {

@@ -2,7 +2,7 @@
 
 void BuildSkinPaths(SkinPaths& paths, const std::string& programDirectory) {
     const QString skin = QString::fromStdString(programDirectory) + QStringLiteral("Skin/");
-    auto path = [&](const char* name) { return skin + QLatin1String(name); };
+    auto path = [&](const char* name) -> QString { return skin + QLatin1String(name); };
     paths.applicationIcon = path("Application.ico");
     paths.mainBk = path("main_bk.jpg");
     paths.mainLeftBk = path("main_left_bk.jpg");

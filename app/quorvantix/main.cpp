@@ -1,6 +1,7 @@
 // quorvantix: the desktop program.
 
 #include "records/CSqlManagement.h"
+#include "shell/MainWindow.h"
 #include "shell/base/ProgramDirectory.h"
 #include "shell/base/Startup.h"
 
@@ -9,20 +10,6 @@
 #include <QWidget>
 
 #include <cstdio>
-
-namespace {
-
-// Stands in for the main window until the shell's window arrives: shows an empty
-// window and closes it again at once.
-int RunPlaceholderWindow() {
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Quorvantix"));
-    window.show();
-    QTimer::singleShot(0, &window, &QWidget::close);
-    return QApplication::exec();
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     const StartupArguments parsed =
@@ -43,7 +30,7 @@ int main(int argc, char** argv) {
         // The Qt application object lives exactly as long as the main window's loop,
         // so every window is gone before the singletons are destroyed at exit.
         QApplication app(argc, argv);
-        return RunPlaceholderWindow();
+        return RunMainWindow(app);
     };
     return RunStartupSequence(hooks);
 }

@@ -1,0 +1,133 @@
+#include "shell/TranslateWindow.h"
+#include "controls/CTButtonPicture.h"
+#include "controls/CTDialog.h"
+#include "controls/CTEdit.h"
+#include "controls/CTStatic.h"
+#include "shell/base/Language.h"
+#include "tests/controls/WidgetTestApp.h"
+#include "tests/support/TestSupport.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QMenu>
+#include <QSpinBox>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+// A language file of its own, chosen through the locale environment.
+class TranslateWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qvtest::WidgetApp();
+        dir.write("Languages/Language.ini", "[LCID]\r\n2052=Test\r\n");
+        dir.write("Languages/Test.lng", "[ProgramOutStr]\r\n"
+                                        "search=SEARCH\r\n"
+                                        "modify=MODIFY\r\n"
+                                        "device status=DEVICE STATUS\r\n"
+                                        "...=DOTS\r\n"
+                                        "window title=WINDOW TITLE\r\n"
+                                        "show utility=SHOW\r\n"
+                                        "exit=EXIT\r\n"
+                                        "more=MORE\r\n");
+        for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+            const char* value = std::getenv(var);
+            saved.emplace_back(var, value ? std::optional<std::string>(value) : std::nullopt);
+        }
+        unsetenv("LC_ALL");
+        unsetenv("LC_MESSAGES");
+        setenv("LANG", "zh_CN.UTF-8", 1);
+        InitLanguage(dir.path());
+        ASSERT_EQ(TranslateText(QStringLiteral("Search")), QStringLiteral("SEARCH"));
+    }
+    void TearDown() override {
+        for (const auto& [var, value] : saved) {
+            if (value)
+                setenv(var.c_str(), value->c_str(), 1);
+            else
+                unsetenv(var.c_str());
+        }
+        InitLanguage(std::string()); // back to English for the other tests
+    }
+    qvtest::TempProgramDir dir;
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+};
+
+TEST_F(TranslateWindowTest, TranslatesCaptionsOnceAndLeavesContentsAlone) {
+    CTDialog dialog;
+    dialog.setWindowTitle(QStringLiteral("Window title"));
+    auto* button = new CTButtonPicture(&dialog);
+    button->setText(QStringLiteral("Search"));
+    auto* dots = new QPushButton(QStringLiteral("..."), &dialog);
+    auto* label = new CTStatic(&dialog);
+    label->setText(QStringLiteral("Device status"));
+    auto* unknown = new QLabel(QStringLiteral("No entry"), &dialog);
+    auto* edit = new CTEdit(&dialog);
+    edit->setText(QStringLiteral("Search"));
+    auto* list = new QListWidget(&dialog);
+    list->addItem(QStringLiteral("Search"));
+    auto* spin = new QSpinBox(&dialog);
+    spin->setSuffix(QStringLiteral("Search"));
+    auto* combo = new QComboBox(&dialog);
+    combo->addItem(QStringLiteral("Search"), 48);
+    combo->addItem(QStringLiteral("Modify"));
+    combo->setCurrentIndex(1);
+    auto* none = new QComboBox(&dialog);
+    none->addItem(QStringLiteral("Search"));
+    none->setCurrentIndex(-1);
+
+    TranslateWindow(&dialog);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("WINDOW TITLE"));
+    EXPECT_EQ(button->text(), QStringLiteral("SEARCH"));
+    EXPECT_EQ(dots->text(), QStringLiteral("...")) << "\"...\" is kept";
+    EXPECT_EQ(label->text(), QStringLiteral("DEVICE STATUS"));
+    EXPECT_EQ(unknown->text(), QStringLiteral("No entry"));
+    EXPECT_EQ(edit->text(), QStringLiteral("Search"));
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("Search"));
+    EXPECT_EQ(spin->suffix(), QStringLiteral("Search"));
+    EXPECT_EQ(combo->itemText(0), QStringLiteral("SEARCH"));
+    EXPECT_EQ(combo->itemText(1), QStringLiteral("MODIFY"));
+    EXPECT_EQ(combo->currentIndex(), 1) << "selection kept";
+    EXPECT_EQ(combo->itemData(0).toInt(), 48);
+    EXPECT_EQ(none->currentIndex(), -1) << "no selection stays none";
+
+    // Texts the dialog sets afterwards survive a second call.
+    button->setText(QStringLiteral("Search"));
+    label->setText(QStringLiteral("Modify"));
+    combo->setItemText(0, QStringLiteral("Search"));
+    auto* later = new QPushButton(QStringLiteral("Modify"), &dialog);
+    TranslateWindow(&dialog);
+    EXPECT_EQ(button->text(), QStringLiteral("Search"));
+    EXPECT_EQ(label->text(), QStringLiteral("Modify"));
+    EXPECT_EQ(combo->itemText(0), QStringLiteral("Search"));
+    EXPECT_EQ(later->text(), QStringLiteral("Modify")) << "the dialog was handled already";
+
+    // A new dialog is translated even where an old one's memory is reused.
+    for (int i = 0; i < 3; ++i) {
+        auto* fresh = new CTDialog;
+        auto* b = new QPushButton(QStringLiteral("Search"), fresh);
+        TranslateWindow(fresh);
+        EXPECT_EQ(b->text(), QStringLiteral("SEARCH"));
+        delete fresh;
+    }
+    TranslateWindow(nullptr);
+}
+
+TEST_F(TranslateWindowTest, TranslatesMenusAndTheirSubmenus) {
+    QMenu menu;
+    menu.addAction(QStringLiteral("Show Utility"));
+    menu.addSeparator();
+    QMenu* sub = menu.addMenu(QStringLiteral("More"));
+    QAction* inner = sub->addAction(QStringLiteral("Exit"));
+    QAction* other = menu.addAction(QStringLiteral("Unlisted"));
+    TranslateMenu(&menu);
+    EXPECT_EQ(menu.actions()[0]->text(), QStringLiteral("SHOW"));
+    EXPECT_EQ(sub->title(), QStringLiteral("MORE"));
+    EXPECT_EQ(menu.actions()[2]->menu<QMenu*>(), sub) << "keeps its submenu";
+    EXPECT_EQ(inner->text(), QStringLiteral("EXIT"));
+    EXPECT_EQ(other->text(), QStringLiteral("Unlisted"));
+}
+
+} // namespace
