@@ -21,35 +21,7 @@ bool Ask(const char* text) {
            MessageAnswer::Ok;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 } // namespace
-
-bool ParseMacText(const std::string& text, std::uint8_t mac[6]) {
-    if (text.size() != 17)
-        return false;
-    std::uint8_t out[6];
-    for (int i = 0; i < 6; ++i) {
-        const int hi = HexValue(text[static_cast<std::size_t>(i * 3)]);
-        const int lo = HexValue(text[static_cast<std::size_t>(i * 3 + 1)]);
-        if (hi < 0 || lo < 0)
-            return false;
-        if (i < 5 && text[static_cast<std::size_t>(i * 3 + 2)] != ':')
-            return false;
-        out[i] = static_cast<std::uint8_t>(hi * 16 + lo);
-    }
-    for (int i = 0; i < 6; ++i)
-        mac[i] = out[i];
-    return true;
-}
 
 CParameterSubmission::CParameterSubmission(CSqlManagement& store,
                                            const std::array<std::uint8_t, 6>& adapterMac,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/TransferJob.h"
+#include "link/TransmitFrame.h" // ParseMacText
 #include "payload/DeviceParams.h"
 
 #include <array>
@@ -88,6 +89,3 @@ private:
     SubmissionInput input_;
     std::vector<DeviceParams> records_;
 };
-
-// Parses "XX:XX:XX:XX:XX:XX" (hexadecimal, either case); false for anything else.
-bool ParseMacText(const std::string& text, std::uint8_t mac[6]);

@@ -298,14 +298,4 @@ TEST_F(SubmissionTest, MalformedMacRefusesWholeBatch) {
     ExpectUntouched();
 }
 
-TEST(MacText, Parse) {
-    std::uint8_t m[6];
-    EXPECT_TRUE(ParseMacText("00:1a:2B:3c:4D:FF", m));
-    EXPECT_EQ(m[1], 0x1A);
-    EXPECT_EQ(m[5], 0xFF);
-    for (const char* bad :
-         {"", "00:1A:2B:3C:4D:5", "00-1A-2B-3C-4D-5E", "00:1A:2B:3C:4D:5G", "00:1A:2B:3C:4D:5E:"})
-        EXPECT_FALSE(ParseMacText(bad, m)) << bad;
-}
-
 } // namespace
