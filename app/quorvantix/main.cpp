@@ -1,6 +1,10 @@
 // quorvantix: the desktop program.
 
+#include "DemoSegment.h"
+#include "link/AcTransmitManage.h"
 #include "records/CSqlManagement.h"
+#include "screens/OperatorPages.h"
+#include "screens/WidgetMessageSink.h"
 #include "shell/MainWindow.h"
 #include "shell/base/ProgramDirectory.h"
 #include "shell/base/Startup.h"
@@ -12,6 +16,10 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    // The demo segment outlives the main window and is removed on the way out.
+    DemoSegment demo;
+    if (!demo.TakeArguments(argc, argv))
+        return 2;
     const StartupArguments parsed =
         ParseStartupArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
@@ -21,16 +29,23 @@ int main(int argc, char** argv) {
     if (parsed.home)
         SetProgramDirectory(*parsed.home);
 
+    if (demo.Requested() && !demo.Start(GetProgramDirectory()))
+        return 1;
+
     StartupHooks hooks;
+    hooks.obtainTransmitManager = [] { return AcTransmitManage::GetInstance(); };
+    SetMainWindowPageFactory(MakeOperatorPage);
     // hooks.buildSkinPaths: the skin layer of the shell plugs in here.
-    // hooks.obtainTransmitManager: [] { return AcTransmitManage::GetInstance(); } once the
-    // device link provides it (it comes before the record store).
     hooks.obtainRecordStore = [] { return CSqlManagement::GetInstance(); };
     hooks.runMainWindow = [&argc, argv] {
         // The Qt application object lives exactly as long as the main window's loop,
         // so every window is gone before the singletons are destroyed at exit.
         QApplication app(argc, argv);
-        return RunMainWindow(app);
+        WidgetMessageSink boxes;
+        MessageSink* previous = SetMessageSink(&boxes);
+        const int code = RunMainWindow(app);
+        SetMessageSink(previous);
+        return code;
     };
     return RunStartupSequence(hooks);
 }
