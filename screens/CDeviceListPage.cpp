@@ -43,11 +43,25 @@ public:
     LineDelegate(QObject* parent, QColor line) : QStyledItemDelegate(parent), m_line(line) {}
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        QStyleOptionViewItem opt = option;
-        // The check box of column 0 sits in the middle of its cell.
-        if (index.column() == 0)
-            opt.decorationAlignment = Qt::AlignCenter;
-        QStyledItemDelegate::paint(painter, opt, index);
+        const QVariant check = index.data(Qt::CheckStateRole);
+        if (index.column() == 0 && check.isValid()) {
+            // The check box stands in the middle of its cell.
+            QStyleOptionViewItem opt = option;
+            initStyleOption(&opt, index);
+            opt.features &= ~QStyleOptionViewItem::HasCheckIndicator;
+            opt.text.clear();
+            QStyle* style = opt.widget ? opt.widget->style() : QApplication::style();
+            style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
+            QStyleOptionButton box;
+            const int w = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, opt.widget);
+            const int h = style->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, opt.widget);
+            box.rect = QRect(option.rect.center() - QPoint(w / 2, h / 2), QSize(w, h));
+            box.state = QStyle::State_Enabled |
+                        (check.toInt() == Qt::Checked ? QStyle::State_On : QStyle::State_Off);
+            style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, opt.widget);
+        } else {
+            QStyledItemDelegate::paint(painter, option, index);
+        }
         painter->save();
         painter->setPen(m_line);
         painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());

@@ -74,7 +74,7 @@ void AddTitleBar(CTDialog* dialog, const QString& title, int width) {
     close->setObjectName(QStringLiteral("closeButton"));
     close->SetButtonImages(Skin().closeConfig, Skin().closeConfig, Skin().closeConfig,
                            Skin().closeConfig);
-    close->setGeometry(width - 30, 6, 20, 20);
+    close->setGeometry(width - 30, 5, 22, 22);
     close->setCursor(Qt::PointingHandCursor);
     QObject::connect(close, &QPushButton::clicked, dialog, &QDialog::reject);
 }
@@ -99,11 +99,23 @@ CTButtonPicture* AddButton(QWidget* parent, const char* text, const QRect& rect,
     const QString image = large ? Skin().configButton : Skin().buttonConfig;
     button->SetButtonImages(image, image, image, image);
     CTButtonPicture::SetupButton(*button, Tr(text));
+    const QImage& face = button->Image(CTButtonPicture::Normal);
     if (large) {
-        button->SetNormalTextColor(MakeColorRef(255, 255, 255));
+        // White on the button face, black while pressed; on a light face the
+        // caption is drawn dark so that it stays readable.
+        const bool lightFace =
+            !face.isNull() && qGray(face.pixel(face.width() / 2, face.height() / 2)) > 160;
+        button->SetNormalTextColor(lightFace ? MakeColorRef(60, 60, 60)
+                                             : MakeColorRef(255, 255, 255));
         button->SetActiveTextColor(MakeColorRef(0, 0, 0));
     }
-    button->setGeometry(rect);
+    // The button takes its image's size, centred on the place asked for.
+    QRect place = rect;
+    if (!face.isNull()) {
+        place.setSize(face.size());
+        place.moveCenter(rect.center());
+    }
+    button->setGeometry(place);
     button->setCursor(Qt::PointingHandCursor);
     return button;
 }

@@ -10,6 +10,7 @@
 #include "screens/FileChooser.h"
 #include "shell/CApplicationDlg.h"
 #include "shell/CChildDlg.h"
+#include "shell/CMenuDlg.h"
 #include "tests/controls/WidgetTestApp.h"
 #include "tests/screens/ScreenTestSupport.h"
 
@@ -65,12 +66,7 @@ TEST_F(ScreenshotTest, PagesInTheMainWindow) {
     host->OnTimer(CChildDlg::kRefreshOnShowTimer);
     Save(window, "status-page.png");
 
-    auto* status = static_cast<CStatusDlg*>(host->Page(CTPage::kStatusPage));
-    status->OnSearchButton();
-    Save(window, "status-page-searching.png");
-    status->OnSearchButton();
-
-    host->ShowPage(CTPage::kParameterPage);
+    window.MenuPanel()->OnMenuCommand(CMenuDlg::kParameterButton);
     host->OnTimer(CChildDlg::kRefreshOnShowTimer);
     auto* parameter = static_cast<CModifyRouterInfoDlg*>(host->Page(CTPage::kParameterPage));
     parameter->OnCellClicked(1, 0);
@@ -80,6 +76,17 @@ TEST_F(ScreenshotTest, PagesInTheMainWindow) {
     host->ShowPage(CTPage::kLogoPage);
     host->OnTimer(CChildDlg::kRefreshOnShowTimer);
     Save(window, "logo-page.png");
+
+    // Last: a search empties the store.
+    window.MenuPanel()->OnMenuCommand(CMenuDlg::kStatusButton);
+    host->OnTimer(CChildDlg::kRefreshOnShowTimer);
+    auto* status = static_cast<CStatusDlg*>(host->Page(CTPage::kStatusPage));
+    status->OnSearchButton();
+    AddDevice(21, 100);
+    AddDevice(22, 101);
+    status->OnTimer(CStatusDlg::kSearchTimer);
+    Save(window, "status-page-searching.png");
+    status->OnSearchButton();
 }
 
 TEST_F(ScreenshotTest, SubmissionDialogs) {
