@@ -12,6 +12,7 @@
 #include <pcap/pcap.h>
 
 namespace {
+constexpr int kReceiveBufferBytes = 32 << 20;
 std::atomic<AcTransmitManage*> g_instance{nullptr};
 std::once_flag g_instanceOnce;
 
@@ -90,11 +91,21 @@ void AcTransmitManage::Stop() {
 bool AcTransmitManage::Init() {
     Stop();
     std::lock_guard<std::mutex> guard(initLock_);
+    {
+        std::lock_guard<std::mutex> g(readyLock_);
+        receiveReady_ = false;
+    }
     try {
         receiveThread_ = std::thread(&AcTransmitManage::ReceiveLoop, this);
     } catch (const std::system_error&) {
         QV_DIAGNOSTIC(1, "create thread_recv_discover fail");
         return false;
+    }
+    {
+        // A search usually follows at once: answers to its first broadcast
+        // arrive within microseconds and must find the capture listening.
+        std::unique_lock<std::mutex> lock(readyLock_);
+        readyCv_.wait_for(lock, std::chrono::seconds(1), [this] { return receiveReady_; });
     }
     try {
         manageThread_ = std::thread(&AcTransmitManage::ManageLoop, this);
@@ -169,9 +180,20 @@ void AcTransmitManage::ReceiveLoop() {
     std::uint8_t mac[6];
     AdapterMac(mac);
     CaptureHandle handle;
-    if (!handle.Open(device, 1))
+    // On an interface with segmentation offloads libpcap sizes each ring slot
+    // for the full 65536-byte snapshot, so a 256 KiB buffer holds three
+    // frames. The receive thread must absorb every device's answer to one
+    // broadcast at once: its one handle gets room for some 480 frames.
+    const bool opened = handle.Open(device, 1, kReceiveBufferBytes);
+    if (opened)
+        handle.SetFilter(device, "ether dst " + MacTextLower(mac) + " and ether proto 0x6262");
+    {
+        std::lock_guard<std::mutex> g(readyLock_);
+        receiveReady_ = true;
+    }
+    readyCv_.notify_all();
+    if (!opened)
         return;
-    handle.SetFilter(device, "ether dst " + MacTextLower(mac) + " and ether proto 0x6262");
     for (;;) {
         const std::uint8_t* data = nullptr;
         std::size_t length = 0;

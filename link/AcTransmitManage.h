@@ -36,7 +36,9 @@ public:
     AcTransmitManage& operator=(const AcTransmitManage&) = delete;
 
     // Starts (or restarts) the receive and manage threads on the selected
-    // adapter. Exactly one thread of each runs afterwards.
+    // adapter. Exactly one thread of each runs afterwards; returns once the
+    // receive thread listens (or could not open its handle), so answers to a
+    // broadcast sent right after are not missed.
     bool Init();
     // Stops both threads and waits for them to end. Idempotent.
     void Stop();
@@ -91,6 +93,10 @@ private:
     std::atomic<int> runningReceive_{0};
     std::atomic<int> runningManage_{0};
     std::mutex initLock_; // Init() and Stop() one at a time
+    // Set by the receive thread once its capture listens (or failed to open).
+    std::mutex readyLock_;
+    std::condition_variable readyCv_;
+    bool receiveReady_ = false;
 
     std::mutex replyLock_;
     std::deque<TransmitFrame> replyQueue_;
