@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QStringList>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -100,6 +101,51 @@ TEST(CliValidate, ReportsFirstFailure) {
             {"validate", "--template", dir.file("none.xml"), "--params", dir.file("ok.json")});
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("Analysis xml settting error?"), std::string::npos) << r.err;
+}
+
+} // namespace
+
+namespace {
+
+TEST(CliPush, RefusedInputExitsTwoAndWritesNothing) {
+    TempProgramDir dir;
+    dir.write("ModifyXml/.keep", "");
+    dir.write("t.xml", "<Value Name=\"LOID\" Value=\"x\"/>\n");
+    dir.write("T.XML", "x\n");
+    dir.write("big.xml", std::string(300001, 'x'));
+    dir.write("LOGO.JPG", "x");
+    dir.write("big.jpg", std::string(6001, 'x'));
+    const std::string mac = "00:1A:2B:3C:4D:5E";
+    struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{"push", "--mac", mac, "--config", dir.file("t.xml")}, "--adapter is required"},
+        {{"push", "--adapter", "x", "--config", dir.file("t.xml")}, "either --mac"},
+        {{"push", "--adapter", "x", "--all", "--mac", mac}, "either --mac"},
+        {{"push", "--adapter", "x", "--mac", "00:1A:2B"}, "not a MAC address"},
+        {{"push", "--adapter", "x", "--all", "--broadcasts", "0"}, "--broadcasts"},
+        {{"push", "--adapter", "x", "--all"}, "Please choose xml or logo info!"},
+        {{"push", "--adapter", "x", "--all", "--config", dir.file("none.xml")}, "cannot read"},
+        {{"push", "--adapter", "x", "--all", "--config", dir.file("big.xml")},
+         "Xml file cannot be larger than 300000 bytes!"},
+        {{"push", "--adapter", "x", "--all", "--logo", dir.file("big.jpg")},
+         "Picture file cannot be larger than 6000 bytes!"},
+        {{"push", "--adapter", "x", "--all", "--logo", dir.file("LOGO.JPG"), "--config",
+          dir.file("T.XML")},
+         "Modify file is not .jpg file!"},
+        {{"push", "--adapter", "x", "--all", "--config", dir.file("T.XML")},
+         "Modify file is not .xml file!"},
+        {{"push", "--adapter", "no-such-adapter", "--mac", mac, "--config", dir.file("t.xml")},
+         "no such adapter"},
+    };
+    for (const auto& c : cases) {
+        CliRun r = Cli(dir.path(), c.args);
+        EXPECT_EQ(r.code, 2) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("ModifyXml/001A2B3C4D5E.xml")));
 }
 
 } // namespace
