@@ -1,8 +1,41 @@
 #include "link/TransferJob.h"
 
-#include <cstring>
+#include "link/AcTransmitManage.h"
+#include "link/TransferRunner.h"
+#include "link/TransmitFrame.h"
+#include "records/CSqlManagement.h"
+#include "records/DeviceRecord.h"
 
-// Placeholder until the transfer thread lands.
+#include <cstring>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+namespace {
+void CopyPath(char* field, std::size_t width, const std::string& text) {
+    std::size_t n = text.size() < width - 1 ? text.size() : width - 1;
+    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+        --n;
+    std::memcpy(field, text.data(), n);
+    field[n] = '\0';
+}
+
+std::string FieldText(const char* field, std::size_t width) {
+    return std::string(field, strnlen(field, width));
+}
+
+bool SendOne(const TransferJob& job, FrameCategory category, std::uint16_t fileCount,
+             const std::string& path, const std::function<std::string()>& deviceName,
+             const TransferTiming& timing) {
+    // Bytes 0..13 of the job are the Ethernet header of every data frame.
+    TransmitFrame tmpl = ZeroFrame();
+    std::memcpy(tmpl.bytes, &job, 14);
+    tmpl.Set16(frame::kCategory, category);
+    tmpl.Set16(frame::kOpcode, category == Para ? ParaData : LogoData);
+    tmpl.Set16(frame::kFileCount, fileCount);
+    return SendFileOn(deviceName(), tmpl, category, path, MacTextUpper(job.deviceMac), timing);
+}
+} // namespace
 
 TransferJob MakeTransferJob(const std::uint8_t deviceMac[6], const std::uint8_t adapterMac[6],
                             int kind, const std::string& configPath, const std::string& logoPath) {
@@ -12,9 +45,62 @@ TransferJob MakeTransferJob(const std::uint8_t deviceMac[6], const std::uint8_t 
     std::memcpy(job.adapterMac, adapterMac, 6);
     job.etherType[0] = job.etherType[1] = 0x62;
     job.kind = kind;
-    std::strncpy(job.configPath, configPath.c_str(), sizeof job.configPath - 1);
-    std::strncpy(job.logoPath, logoPath.c_str(), sizeof job.logoPath - 1);
+    CopyPath(job.configPath, sizeof job.configPath, configPath);
+    CopyPath(job.logoPath, sizeof job.logoPath, logoPath);
     return job;
 }
 
-bool StartTransferJob(const TransferJob&) { return false; }
+void RunTransferJob(const TransferJob& job, const std::function<std::string()>& deviceName,
+                    CSqlManagement* store, const TransferTiming& timing) {
+    const std::string mac = MacTextUpper(job.deviceMac);
+    const std::string logo = FieldText(job.logoPath, sizeof job.logoPath);
+    const std::string config = FieldText(job.configPath, sizeof job.configPath);
+    const auto status = [](bool ok) { return ok ? TransmitFinish : TransmitFail; };
+    if (job.kind == 1) {
+        const bool ok = SendOne(job, Logo, 1, logo, deviceName, timing);
+        if (store != nullptr)
+            store->SetLogStatus(mac, status(ok));
+    } else if (job.kind == 2) {
+        const bool ok = SendOne(job, Para, 1, config, deviceName, timing);
+        if (store != nullptr)
+            store->SetParaStatus(mac, status(ok));
+    } else {
+        const bool logoOk = SendOne(job, Logo, 2, logo, deviceName, timing);
+        if (store != nullptr)
+            store->SetLogStatus(mac, status(logoOk));
+        const bool configOk = SendOne(job, Para, 2, config, deviceName, timing);
+        if (store != nullptr)
+            store->SetParaStatus(mac, status(configOk));
+    }
+}
+
+void MarkTransferJobFailed(const TransferJob& job, CSqlManagement* store) {
+    if (store == nullptr)
+        return;
+    const std::string mac = MacTextUpper(job.deviceMac);
+    if (job.kind != 2)
+        store->SetLogStatus(mac, TransmitFail);
+    if (job.kind != 1)
+        store->SetParaStatus(mac, TransmitFail);
+}
+
+bool StartTransferJob(const TransferJob& job) {
+    // The thread owns its copy of the job; the store and the manager are never
+    // destroyed under it.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        try {
+            std::thread t([copy = job] {
+                AcTransmitManage* manager = AcTransmitManage::GetInstance();
+                RunTransferJob(
+                    copy, [manager] { return manager->DeviceName(); },
+                    CSqlManagement::GetInstance());
+            });
+            t.detach();
+            return true;
+        } catch (const std::system_error&) {
+        }
+    }
+    // A job that cannot start would otherwise stay "Operating" for ever.
+    MarkTransferJobFailed(job, CSqlManagement::GetInstance());
+    return false;
+}

@@ -11,9 +11,9 @@ struct TransferJob {
     std::uint8_t adapterMac[6];
     std::uint8_t etherType[2]; // 0x62 0x62
     std::uint8_t zero[2];
-    std::int32_t kind;         // 1 logo, 2 configuration, 3 (or anything else) both
-    char configPath[260];      // UTF-8, zero-terminated; kinds 2 and 3
-    char logoPath[260];        // UTF-8, zero-terminated; kinds 1 and 3
+    std::int32_t kind;    // 1 logo, 2 configuration, 3 (or anything else) both
+    char configPath[260]; // UTF-8, zero-terminated; kinds 2 and 3
+    char logoPath[260];   // UTF-8, zero-terminated; kinds 1 and 3
 };
 static_assert(sizeof(TransferJob) == 540);
 

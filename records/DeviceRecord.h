@@ -32,8 +32,8 @@ std::string StatusText(int code);
 // The 250-byte unit the manage thread keeps per discovered MAC and hands to
 // the store by value.
 struct DiscoveredDevice {
-    char macText[18];  // upper-case colon form, zero-terminated
-    char time[32];     // "%04d-%02d-%02d %02d:%02d:%02d", zero-terminated
+    char macText[18];       // upper-case colon form, zero-terminated
+    char time[32];          // "%04d-%02d-%02d %02d:%02d:%02d", zero-terminated
     std::uint8_t info[200]; // bytes 22..221 of the reply, unchanged
 };
 static_assert(sizeof(DiscoveredDevice) == 250);

@@ -18,7 +18,8 @@ bool AppendText(const std::string& text, const std::string& path);
 void WriteDiagnostic(const char* functionSignature, int level, int line, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
 
-#define QV_DIAGNOSTIC(level, ...) WriteDiagnostic(__PRETTY_FUNCTION__, (level), __LINE__, __VA_ARGS__)
+#define QV_DIAGNOSTIC(level, ...)                                                                  \
+    WriteDiagnostic(__PRETTY_FUNCTION__, (level), __LINE__, __VA_ARGS__)
 
 // The clock the logs read; tests install a fixed one. nullptr restores the system clock.
 using LogClock = std::function<std::chrono::system_clock::time_point()>;

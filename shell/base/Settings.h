@@ -9,9 +9,15 @@ using ColorRef = std::uint32_t;
 constexpr ColorRef MakeColorRef(int r, int g, int b) {
     return static_cast<ColorRef>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
-constexpr int ColorRed(ColorRef c) { return static_cast<int>(c & 0xFF); }
-constexpr int ColorGreen(ColorRef c) { return static_cast<int>((c >> 8) & 0xFF); }
-constexpr int ColorBlue(ColorRef c) { return static_cast<int>((c >> 16) & 0xFF); }
+constexpr int ColorRed(ColorRef c) {
+    return static_cast<int>(c & 0xFF);
+}
+constexpr int ColorGreen(ColorRef c) {
+    return static_cast<int>((c >> 8) & 0xFF);
+}
+constexpr int ColorBlue(ColorRef c) {
+    return static_cast<int>((c >> 16) & 0xFF);
+}
 
 // A font given by character-cell height in pixels, weight (0 = platform's
 // choice, 400 normal, 700 bold) and face (at most 31 bytes).
@@ -49,9 +55,9 @@ struct AppSettings {
     ColorRef textUnlineColor = 0;
     ColorRef textOnlineColor = 0;
 
-    FontSpec gridTitleFont; // title row of the device list
-    FontSpec gridFont;      // cells of the device list
-    int rowHeight = 0;      // device-list data rows: 48 after LoadSettings
+    FontSpec gridTitleFont;       // title row of the device list
+    FontSpec gridFont;            // cells of the device list
+    int rowHeight = 0;            // device-list data rows: 48 after LoadSettings
     std::string versionText;      // "V0.20.6.69"
     std::string programDirectory; // ends with '/'
 };

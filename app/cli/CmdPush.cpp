@@ -1,0 +1,285 @@
+// quorvantix-cli push: a search, then a submission with the checks, messages,
+// kinds and statuses of the parameter submission dialog, then it follows the
+// record store until every submitted job is final or the wait ends.
+
+#include "app/cli/CliCommand.h"
+#include "link/AcTransmitManage.h"
+#include "link/TransferJob.h"
+#include "payload/ConfigXml.h"
+#include "payload/LogoImage.h"
+#include "payload/Submission.h"
+#include "records/CSqlManagement.h"
+#include "records/DeviceRecord.h"
+#include "shell/base/MessageSeam.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Messages to stderr as the other commands show them; the command line
+// itself is the operator's confirmation, so questions are answered OK.
+class PushMessageSink : public MessageSink {
+public:
+    MessageAnswer Show(const std::string& text, MessageIcon icon,
+                       const std::string& caption) override {
+        if (icon == MessageIcon::Question)
+            return MessageAnswer::Ok;
+        if (caption.empty())
+            std::fprintf(stderr, "%s\n", text.c_str());
+        else
+            std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        return MessageAnswer::Ok;
+    }
+};
+
+class ScopedSink {
+public:
+    explicit ScopedSink(MessageSink* sink) : previous_(SetMessageSink(sink)) {}
+    ~ScopedSink() { SetMessageSink(previous_); }
+
+private:
+    MessageSink* previous_;
+};
+
+int Refuse(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    return kExitRefused;
+}
+
+bool ParseCount(const std::string& text, int low, int high, int& value) {
+    if (text.empty() || text.size() > 9 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    value = std::stoi(text);
+    return value >= low && value <= high;
+}
+
+bool Readable(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return static_cast<bool>(in);
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+struct PushOptions {
+    std::string adapter;
+    int broadcasts = 40;
+    std::string config;
+    std::string logo;
+    std::vector<std::string> macs;
+    bool all = false;
+    int waitSeconds = 60;
+    bool json = false;
+};
+
+const char* kUsage = "push --adapter IFACE [--broadcasts N] [--config FILE] [--logo FILE] "
+                     "(--mac MAC... | --all) [--wait SECONDS] [--json]";
+
+int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--all") {
+            o.all = true;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--mac" && hasValue) {
+            while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
+                std::string mac = Upper(args[++i]);
+                std::uint8_t bytes[6];
+                if (!ParseMacText(mac, bytes))
+                    return Refuse("push: not a MAC address: " + args[i]);
+                if (std::find(o.macs.begin(), o.macs.end(), mac) == o.macs.end())
+                    o.macs.push_back(mac);
+            }
+        } else if (a == "--adapter" && hasValue) {
+            o.adapter = args[++i];
+        } else if (a == "--config" && hasValue) {
+            o.config = args[++i];
+        } else if (a == "--logo" && hasValue) {
+            o.logo = args[++i];
+        } else if (a == "--broadcasts" && hasValue) {
+            if (!ParseCount(args[++i], 1, 100000, o.broadcasts))
+                return Refuse("push: --broadcasts needs a number from 1");
+        } else if (a == "--wait" && hasValue) {
+            if (!ParseCount(args[++i], 0, 100000000, o.waitSeconds))
+                return Refuse("push: --wait needs a number of seconds");
+        } else {
+            return Refuse("push: unexpected argument " + a + " (usage: " + kUsage + ")");
+        }
+    }
+    if (o.adapter.empty())
+        return Refuse("push: --adapter is required");
+    if (o.all == !o.macs.empty())
+        return Refuse("push: give either --mac MAC... or --all");
+    return kExitOk;
+}
+
+// The checks the dialog makes when a file is chosen.
+int CheckChosenFiles(const PushOptions& o) {
+    if (!o.config.empty()) {
+        if (!Readable(o.config))
+            return Refuse("push: cannot read " + o.config);
+        if (!CheckTemplateSize(o.config))
+            return kExitRefused;
+    }
+    if (!o.logo.empty()) {
+        if (!Readable(o.logo))
+            return Refuse("push: cannot read " + o.logo);
+        LogoPicture picture;
+        if (!CheckLogoFileSize(o.logo) || !CheckLogoPicture(o.logo, picture))
+            return kExitRefused;
+    }
+    return kExitOk;
+}
+
+// A search as the status page runs it: clear, one broadcast, one per second
+// until the count is reached, then one second more for late replies.
+void Search(AcTransmitManage& link, CSqlManagement& store, int broadcasts) {
+    link.ClearDeviceTable();
+    store.ClearDevices();
+    link.SendDiscovery();
+    for (int i = 1; i < broadcasts; ++i) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        link.SendDiscovery();
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+}
+
+bool IsFinal(int status) {
+    return status == OperateSuccess || status == OperateFail || status == TransmitFail;
+}
+
+int RunPush(const std::vector<std::string>& args) {
+    PushOptions o;
+    if (int rc = ParseArgs(args, o); rc != kExitOk)
+        return rc;
+
+    PushMessageSink sink;
+    ScopedSink scoped(&sink);
+    if (int rc = CheckChosenFiles(o); rc != kExitOk)
+        return rc;
+
+    CSqlManagement* store = CSqlManagement::GetInstance();
+    if (!store->IsOpen())
+        return Refuse("push: the record store cannot be opened");
+
+    // Everything that can refuse the batch is checked before anything is sent.
+    SubmissionInput input;
+    input.devices = o.macs;
+    input.picturePath = o.logo;
+    input.templatePath = o.config;
+    CParameterSubmission submission(*store, {}, StartTransferJob);
+    const int kind = submission.Prepare(input);
+    if (kind == 0)
+        return kExitRefused;
+
+    AcTransmitManage* link = AcTransmitManage::GetInstance();
+    std::vector<AdapterRecord> adapters;
+    link->GetAdapterList(adapters);
+    auto adapter = std::find_if(adapters.begin(), adapters.end(), [&](const AdapterRecord& r) {
+        return std::string(r.adapterName, strnlen(r.adapterName, sizeof r.adapterName)) ==
+               o.adapter;
+    });
+    if (adapter == adapters.end())
+        return Refuse("push: no such adapter: " + o.adapter);
+
+    if (!link->SelectAdapter(*adapter)) {
+        std::fprintf(stderr, "push: cannot listen on %s\n", o.adapter.c_str());
+        return kExitFailed;
+    }
+    Search(*link, *store, o.broadcasts);
+
+    std::vector<std::string> devices;
+    bool missing = false;
+    if (o.all) {
+        std::vector<ap_info_stu> rows;
+        store->LoadDevicePage(SortByMac, rows, 1 << 20, 1, true, QString());
+        for (const ap_info_stu& r : rows)
+            devices.emplace_back(r.mac, strnlen(r.mac, sizeof r.mac));
+    } else {
+        for (const std::string& mac : o.macs) {
+            ap_info_stu row;
+            if (store->GetDeviceByMac(mac, row) &&
+                mac == std::string(row.mac, strnlen(row.mac, sizeof row.mac))) {
+                devices.push_back(mac);
+            } else {
+                std::fprintf(stderr, "push: %s did not answer the search\n", mac.c_str());
+                missing = true;
+            }
+        }
+    }
+    if (devices.empty()) {
+        std::fprintf(stderr, "push: no device to submit to\n");
+        return kExitFailed;
+    }
+
+    std::array<std::uint8_t, 6> adapterMac{};
+    link->AdapterMac(adapterMac.data());
+    submission.SetAdapterMac(adapterMac);
+    SubmissionResult result;
+    if (!submission.Start(devices, result))
+        return kExitRefused;
+
+    const bool sendsLogo = kind != 2;
+    const bool sendsConfig = kind != 1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(o.waitSeconds);
+    for (;;) {
+        bool allFinal = true;
+        for (const std::string& mac : devices) {
+            if ((sendsLogo && !IsFinal(store->GetLogStatus(mac))) ||
+                (sendsConfig && !IsFinal(store->GetParaStatus(mac))))
+                allFinal = false;
+        }
+        if (allFinal || std::chrono::steady_clock::now() >= deadline)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+
+    bool allSucceeded = !missing;
+    QJsonArray array;
+    for (const std::string& mac : devices) {
+        const int logo = store->GetLogStatus(mac);
+        const int config = store->GetParaStatus(mac);
+        if ((sendsLogo && logo != OperateSuccess) || (sendsConfig && config != OperateSuccess))
+            allSucceeded = false;
+        if (o.json) {
+            QJsonObject item;
+            item.insert(QStringLiteral("mac"), QString::fromStdString(mac));
+            item.insert(QStringLiteral("logoStatus"), logo);
+            item.insert(QStringLiteral("logoStatusText"), QString::fromStdString(StatusText(logo)));
+            item.insert(QStringLiteral("configStatus"), config);
+            item.insert(QStringLiteral("configStatusText"),
+                        QString::fromStdString(StatusText(config)));
+            array.append(item);
+        } else {
+            std::printf("%s\t%s\t%s\n", mac.c_str(), StatusText(logo).c_str(),
+                        StatusText(config).c_str());
+        }
+    }
+    if (o.json)
+        std::printf("%s\n", QJsonDocument(array).toJson(QJsonDocument::Indented).constData());
+    std::fflush(stdout);
+    return allSucceeded ? kExitOk : kExitFailed;
+}
+
+} // namespace
+
+QV_CLI_COMMAND("push", kUsage, RunPush)

@@ -1,0 +1,277 @@
+#include "link/AcTransmitManage.h"
+
+#include "link/CaptureHandle.h"
+#include "records/CSqlManagement.h"
+#include "shell/base/Language.h"
+#include "shell/base/MessageSeam.h"
+#include "shell/base/OperationLog.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <pcap/pcap.h>
+
+namespace {
+std::atomic<AcTransmitManage*> g_instance{nullptr};
+std::once_flag g_instanceOnce;
+
+void StopInstanceAtExit() {
+    if (AcTransmitManage* m = g_instance.load())
+        m->Stop();
+}
+
+std::string LocalTimeText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm t{};
+    localtime_r(&now, &t);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
+                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    return text;
+}
+
+// Counts a running thread for the life of its loop.
+class RunningCount {
+public:
+    explicit RunningCount(std::atomic<int>& c) : c_(c) { ++c_; }
+    ~RunningCount() { --c_; }
+    RunningCount(const RunningCount&) = delete;
+    RunningCount& operator=(const RunningCount&) = delete;
+
+private:
+    std::atomic<int>& c_;
+};
+} // namespace
+
+AcTransmitManage* AcTransmitManage::GetInstance() {
+    std::call_once(g_instanceOnce, [] {
+        g_instance = new AcTransmitManage(CSqlManagement::GetInstance());
+        std::atexit(&StopInstanceAtExit);
+    });
+    return g_instance.load();
+}
+
+AcTransmitManage* ObtainTransmitManager() {
+    return AcTransmitManage::GetInstance();
+}
+
+AcTransmitManage::AcTransmitManage(CSqlManagement* store) : store_(store) {}
+
+AcTransmitManage::~AcTransmitManage() {
+    Stop();
+}
+
+void AcTransmitManage::SignalEvent() {
+    {
+        std::lock_guard<std::mutex> g(eventLock_);
+        eventSignalled_ = true;
+    }
+    eventCv_.notify_one();
+}
+
+void AcTransmitManage::Stop() {
+    std::lock_guard<std::mutex> guard(initLock_);
+    stopReceive_ = true;
+    stopManage_ = true;
+    SignalEvent();
+    // Both threads see their flag within one read timeout or at the event;
+    // they are joined rather than abandoned so nothing they use goes away
+    // under them.
+    if (receiveThread_.joinable())
+        receiveThread_.join();
+    if (manageThread_.joinable())
+        manageThread_.join();
+    stopReceive_ = false;
+    stopManage_ = false;
+    std::lock_guard<std::mutex> g(eventLock_);
+    eventSignalled_ = false;
+}
+
+bool AcTransmitManage::Init() {
+    Stop();
+    std::lock_guard<std::mutex> guard(initLock_);
+    try {
+        receiveThread_ = std::thread(&AcTransmitManage::ReceiveLoop, this);
+    } catch (const std::system_error&) {
+        QV_DIAGNOSTIC(1, "create thread_recv_discover fail");
+        return false;
+    }
+    try {
+        manageThread_ = std::thread(&AcTransmitManage::ManageLoop, this);
+    } catch (const std::system_error&) {
+        QV_DIAGNOSTIC(1, "create thread_manage_discover fail");
+        return false;
+    }
+    return true;
+}
+
+std::string AcTransmitManage::DeviceName() const {
+    std::lock_guard<std::mutex> g(selectionLock_);
+    return std::string(deviceName_, strnlen(deviceName_, sizeof deviceName_));
+}
+
+void AcTransmitManage::AdapterMac(std::uint8_t mac[6]) const {
+    std::lock_guard<std::mutex> g(selectionLock_);
+    std::memcpy(mac, adapterMac_, 6);
+}
+
+void AcTransmitManage::SetAdapter(const std::string& deviceName, const std::uint8_t mac[6]) {
+    std::lock_guard<std::mutex> g(selectionLock_);
+    std::memset(deviceName_, 0, sizeof deviceName_);
+    std::memcpy(deviceName_, deviceName.data(),
+                std::min(deviceName.size(), sizeof deviceName_ - 1));
+    std::memcpy(adapterMac_, mac, 6);
+}
+
+void AcTransmitManage::SendDiscovery() {
+    CaptureHandle handle;
+    if (!handle.Open(DeviceName(), 1))
+        return;
+    std::uint8_t mac[6];
+    AdapterMac(mac);
+    const TransmitFrame request = BuildDiscoveryRequest(mac);
+    std::uint8_t buffer[kSendBufferSize] = {};
+    std::memcpy(buffer, request.bytes, kFrameSize);
+    handle.Send(buffer, kFrameSize);
+}
+
+void AcTransmitManage::ClearDeviceTable() {
+    std::lock_guard<std::mutex> g(tableLock_);
+    deviceTable_.clear();
+}
+
+std::size_t AcTransmitManage::DeviceTableSize() const {
+    std::lock_guard<std::mutex> g(tableLock_);
+    return deviceTable_.size();
+}
+
+void AcTransmitManage::HandleReply(const TransmitFrame& frame) {
+    const std::string time = LocalTimeText();
+    const std::string mac = MacTextUpper(frame.Source());
+    std::lock_guard<std::mutex> g(tableLock_);
+    for (const DiscoveredDevice& d : deviceTable_) {
+        if (mac == d.macText)
+            return;
+    }
+    DiscoveredDevice device;
+    std::memset(&device, 0, sizeof device);
+    std::memcpy(device.macText, mac.c_str(), 17);
+    std::memcpy(device.time, time.c_str(), std::min(time.size(), sizeof device.time - 1));
+    std::memcpy(device.info, frame.bytes + frame::kDeviceInfo, frame::kDeviceInfoSize);
+    deviceTable_.push_back(device);
+    if (store_ != nullptr)
+        store_->SaveDiscoveredDevice(device);
+}
+
+void AcTransmitManage::ReceiveLoop() {
+    RunningCount running(runningReceive_);
+    const std::string device = DeviceName();
+    std::uint8_t mac[6];
+    AdapterMac(mac);
+    CaptureHandle handle;
+    if (!handle.Open(device, 1))
+        return;
+    handle.SetFilter(device, "ether dst " + MacTextLower(mac) + " and ether proto 0x6262");
+    for (;;) {
+        const std::uint8_t* data = nullptr;
+        std::size_t length = 0;
+        const int rc = handle.Next(data, length);
+        if (stopReceive_)
+            break;
+        if (rc != 1)
+            continue;
+        const TransmitFrame frame = FrameFromCapture(data, length);
+        const std::uint16_t category = frame.Category();
+        const std::uint16_t opcode = frame.Opcode();
+        if (category == Discover && opcode == Reply) {
+            {
+                std::lock_guard<std::mutex> g(replyLock_);
+                replyQueue_.push_back(frame);
+            }
+            SignalEvent();
+            continue;
+        }
+        const bool paraResult = category == Para && (opcode == ParaSuccess || opcode == ParaFail);
+        const bool logoResult = category == Logo && (opcode == LogoSuccess || opcode == LogoFail);
+        if (!paraResult && !logoResult)
+            continue;
+        const std::string macText = MacTextUpper(frame.Source());
+        const bool success = opcode == ParaSuccess || opcode == LogoSuccess;
+        WriteOperationLog(macText, success, paraResult ? 1 : 2);
+        if (store_ == nullptr)
+            continue;
+        if (paraResult)
+            store_->SetParaStatus(macText, success ? OperateSuccess : OperateFail);
+        else
+            store_->SetLogStatus(macText, success ? OperateSuccess : OperateFail);
+    }
+}
+
+void AcTransmitManage::ManageLoop() {
+    RunningCount running(runningManage_);
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(eventLock_);
+            eventCv_.wait(lock, [this] { return eventSignalled_; });
+            eventSignalled_ = false; // auto-reset
+        }
+        if (stopManage_)
+            return;
+        std::deque<TransmitFrame> local;
+        {
+            std::lock_guard<std::mutex> g(replyLock_);
+            local.swap(replyQueue_);
+        }
+        for (const TransmitFrame& f : local)
+            HandleReply(f);
+    }
+}
+
+void AcTransmitManage::GetAdapterList(std::vector<AdapterRecord>& list) {
+    std::lock_guard<std::mutex> g(adapterLock_);
+    list.clear();
+    for (const AdapterRecord& node : ReadLocalAdapterNodes()) {
+        if (node.kind != 1)
+            continue;
+        AdapterRecord r;
+        std::memset(&r, 0, sizeof r);
+        const auto* src = reinterpret_cast<const std::uint8_t*>(&node);
+        auto* dst = reinterpret_cast<std::uint8_t*>(&r);
+        std::memcpy(dst + 1, src + 1, 400);
+        std::memcpy(dst + 404, src + 404, 484);
+        std::memcpy(dst + 888, src + 888, 32);
+        list.push_back(r);
+    }
+}
+
+bool AcTransmitManage::FindCaptureDevice(AdapterRecord record) {
+    pcap_if_t* devices = nullptr;
+    char errbuf[PCAP_ERRBUF_SIZE] = {};
+    if (pcap_findalldevs(&devices, errbuf) == -1) {
+        ShowMessage(TranslateText(std::string("pcap_findalldevs error")), MessageIcon::Exclamation);
+        return false;
+    }
+    const std::string name(record.adapterName,
+                           strnlen(record.adapterName, sizeof record.adapterName));
+    bool found = false;
+    for (pcap_if_t* d = devices; d != nullptr; d = d->next) {
+        if (d->name != nullptr && std::strstr(d->name, name.c_str()) != nullptr) {
+            std::lock_guard<std::mutex> g(selectionLock_);
+            std::memset(deviceName_, 0, sizeof deviceName_);
+            std::strncpy(deviceName_, d->name, sizeof deviceName_ - 1);
+            found = true;
+            break;
+        }
+    }
+    pcap_freealldevs(devices);
+    return found;
+}
+
+bool AcTransmitManage::SelectAdapter(const AdapterRecord& record) {
+    {
+        std::lock_guard<std::mutex> g(selectionLock_);
+        std::memcpy(adapterMac_, record.hardwareAddress, 6);
+    }
+    FindCaptureDevice(record);
+    return Init();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One entry of the adapter list, 924 bytes in the fixed layout the rest of the
+// device link and the status page rely on.
+struct AdapterRecord {
+    std::uint8_t kind;               // 0 in a list entry; 1 in a node of the information layer
+    std::uint8_t hardwareAddress[8]; // first six bytes: the adapter's MAC
+    char description[132];           // UTF-8, zero-terminated; shown to the operator
+    char adapterName[260]; // UTF-8, zero-terminated; a substring of the capture device name
+    std::uint8_t gap[3];
+    std::uint8_t further[484]; // copied, not interpreted
+    std::uint8_t further2[32]; // copied, not interpreted
+    std::uint8_t link[4];      // always 0
+};
+static_assert(sizeof(AdapterRecord) == 924);
+
+// The adapter-information layer: one node per network interface of the
+// calling thread's network namespace, in interface-index order. Kind 1 marks
+// Ethernet-type interfaces other than loopback; every other interface carries
+// kind 2. Description: the driver's name when known, else the interface name.
+std::vector<AdapterRecord> ReadLocalAdapterNodes();
+
+// The chooser text of the status page: description, " (", MAC in upper case, ")".
+std::string AdapterChooserText(const AdapterRecord& record);

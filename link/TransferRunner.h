@@ -1,0 +1,19 @@
+#pragma once
+
+#include "link/SendFile.h"
+#include "link/TransferJob.h"
+
+#include <functional>
+#include <string>
+
+class CSqlManagement;
+
+// Runs one job to its end on the calling thread: the logo and/or the
+// configuration file (kind 1 logo, 2 configuration, anything else both, logo
+// first), each with a fresh frame template, writing status 4 or 5 per file
+// into the store. deviceName is asked once per file, when its sending starts.
+void RunTransferJob(const TransferJob& job, const std::function<std::string()>& deviceName,
+                    CSqlManagement* store, const TransferTiming& timing = {});
+
+// Writes TransmitFail for every file of the job (a job that never ran).
+void MarkTransferJobFailed(const TransferJob& job, CSqlManagement* store);

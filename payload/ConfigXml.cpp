@@ -1,0 +1,345 @@
+#include "payload/ConfigXml.h"
+
+#include "payload/LogoImage.h"
+#include "shell/base/Language.h"
+#include "shell/base/MessageSeam.h"
+#include "shell/base/ProgramDirectory.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr std::string_view kClose = "\"/>";
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return std::nullopt;
+    return bytes;
+}
+
+// Splits into lines: bytes up to each LF, the LF and one CR before it removed.
+// Text after the last LF is a last line of its own; a final LF adds none.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t lf = text.find('\n', start);
+        std::size_t end = lf == std::string_view::npos ? text.size() : lf;
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines.push_back(line);
+        if (lf == std::string_view::npos)
+            break;
+        start = lf + 1;
+    }
+    return lines;
+}
+
+bool Contains(std::string_view line, std::string_view pattern) {
+    return line.find(pattern) != std::string_view::npos;
+}
+
+// The text after pattern up to the next closing sequence; empty when the
+// pattern is there but not closed. nullopt when the pattern is absent.
+std::optional<std::string_view> ValueAfter(std::string_view line, std::string_view pattern) {
+    std::size_t at = line.find(pattern);
+    if (at == std::string_view::npos)
+        return std::nullopt;
+    std::size_t from = at + pattern.size();
+    std::size_t close = line.find(kClose, from);
+    if (close == std::string_view::npos)
+        return std::string_view{};
+    return line.substr(from, close - from);
+}
+
+} // namespace
+
+void ParseTemplateText(std::string_view text, DeviceParams& p) {
+    ZeroDeviceParams(p);
+    bool seenWlan1 = false;
+    bool seenWlan0 = false;
+    bool inWanTable = false;
+    DeviceParamsOverflow& o = p.overflow;
+
+    for (std::string_view line : SplitLines(text)) {
+        if (Contains(line, "WLAN1_"))
+            seenWlan1 = true;
+        if (Contains(line, "WLAN_"))
+            seenWlan0 = true;
+
+        if (auto v = ValueAfter(line, R"(<Value Name="GPON_PLOAM_PASSWD" Value=")")) {
+            SetField(p.ploamPassword, o.ploamPassword, *v);
+            continue;
+        }
+        if (auto v = ValueAfter(line, R"(<Value Name="LOID_PASSWD_OLD" Value=")")) {
+            SetField(p.loidPassword, o.loidPassword, *v);
+            continue;
+        }
+        if (auto v = ValueAfter(line, R"(<Value Name="LOID_OLD" Value=")")) {
+            SetField(p.loid, o.loid, *v);
+            continue;
+        }
+        if (auto v = ValueAfter(line, R"(<Value Name="SUSER_PASSWORD" Value=")")) {
+            SetField(p.loginPassword, o.loginPassword, *v);
+            continue;
+        }
+
+        if (Contains(line, "ATM_VC_TBL") && p.wanCount < 10)
+            inWanTable = true;
+        if (!inWanTable || p.wanCount >= 10)
+            continue;
+        const int j = p.wanCount;
+        if (auto v = ValueAfter(line, R"(<Value Name="WanName" Value=")"))
+            SetField(p.wanName[j], o.wanName[j], *v);
+        else if (auto v = ValueAfter(line, R"(<Value Name="vid" Value=")"))
+            SetField(p.vid[j], o.vid[j], *v);
+        else if (auto v = ValueAfter(line, R"(<Value Name="pppPasswd" Value=")"))
+            SetField(p.pppPassword[j], o.pppPassword[j], *v);
+        else if (auto v = ValueAfter(line, R"(<Value Name="pppUser" Value=")"))
+            SetField(p.pppUser[j], o.pppUser[j], *v);
+        else if (auto v = ValueAfter(line, R"(<Value Name="ChannelMode" Value=")")) {
+            SetField(p.channelMode[j], o.channelMode[j], *v);
+            ++p.wanCount;
+        }
+    }
+    p.dualBand = (seenWlan1 && seenWlan0) ? 1 : 0;
+}
+
+bool ParseTemplateXml(const std::string& templatePath, DeviceParams& params) {
+    ZeroDeviceParams(params);
+    std::optional<std::string> bytes = ReadWholeFile(templatePath);
+    if (!bytes)
+        return false;
+    ParseTemplateText(*bytes, params);
+    return true;
+}
+
+namespace {
+
+// One line of the rewrite: either kept or replaced by "  <Value Name="NAME"
+// Value="field"/>".
+class LineRewriter {
+public:
+    explicit LineRewriter(std::string_view line) : line_(line) {}
+
+    // Replaces the line when it holds the entry NAME; true when it did.
+    template <std::size_t N> bool Entry(std::string_view name, const char (&field)[N]) {
+        if (done_)
+            return false;
+        if (!HasEntry(name))
+            return false;
+        replacement_ = "  <Value Name=\"";
+        replacement_.append(name);
+        replacement_ += "\" Value=\"";
+        replacement_.append(FieldText(field));
+        replacement_.append(kClose);
+        done_ = true;
+        return true;
+    }
+
+    bool HasEntry(std::string_view name) const {
+        std::string pattern = "<Value Name=\"";
+        pattern.append(name);
+        pattern += "\" Value";
+        return Contains(line_, pattern);
+    }
+
+    bool Done() const { return done_; }
+    void AppendTo(std::string& out) const {
+        if (done_)
+            out += replacement_;
+        else
+            out.append(line_);
+        out += "\r\n";
+    }
+
+private:
+    std::string_view line_;
+    std::string replacement_;
+    bool done_ = false;
+};
+
+} // namespace
+
+std::string RewriteTemplateText(std::string_view text, const DeviceParams& d, int dualBand) {
+    int ssidCount = 0;
+    int wpaCount = 0;
+    bool inTable1 = false;
+    bool seenTable1 = false;
+    bool inTable0 = false;
+    bool seenTable0 = false;
+    bool inWanTable = false;
+    int wanIndex = 0;
+    const int wanCount = d.wanCount < 0 ? 0 : (d.wanCount > 10 ? 10 : d.wanCount);
+
+    std::string out;
+    out.reserve(text.size() + text.size() / 16 + 2);
+    for (std::string_view line : SplitLines(text)) {
+        LineRewriter r(line);
+
+        // GPON and login entries.
+        r.Entry("GPON_PLOAM_PASSWD", d.ploamPassword) ||
+            r.Entry("LOID_PASSWD_OLD", d.loidPassword) || r.Entry("LOID_OLD", d.loid) ||
+            r.Entry("LOID_PASSWD", d.loidPassword) || r.Entry("LOID", d.loid) ||
+            r.Entry("SUSER_PASSWORD", d.loginPassword);
+
+        // Radio entries. The first radio has no "WLAN1_" prefix: it is the
+        // 5 GHz radio of a dual-band device, the only (2.4 GHz) radio otherwise.
+        if (!r.Done() && dualBand == 1) {
+            r.Entry("WSC_PSK", d.wlanPsk5g) || r.Entry("WLAN1_WSC_PSK", d.wlanPsk24g) ||
+                r.Entry("WLAN1_WPA_PSK", d.wlanPsk24g) || r.Entry("WLAN1_SSID", d.ssid24g) ||
+                r.Entry("WLAN_WPA_PSK", d.wlanPsk5g);
+            if (!r.Done() && ssidCount == 0 && r.Entry("SSID", d.ssid5g))
+                ++ssidCount;
+            if (!r.Done()) {
+                if (Contains(line, "WLAN1_MBSSIB_TBL") && !seenTable1)
+                    inTable1 = seenTable1 = true;
+                if (inTable1) {
+                    r.Entry("wscPsk", d.wlanPsk24g) || r.Entry("ssid", d.ssid24g);
+                    if (!r.Done() && r.Entry("wpaPSK", d.wlanPsk24g))
+                        inTable1 = false;
+                }
+            }
+            if (!r.Done()) {
+                if (Contains(line, "WLAN_MBSSIB_TBL") && !seenTable0)
+                    inTable0 = seenTable0 = true;
+                if (inTable0) {
+                    r.Entry("wscPsk", d.wlanPsk5g) || r.Entry("ssid", d.ssid5g);
+                    if (!r.Done() && r.Entry("wpaPSK", d.wlanPsk5g))
+                        inTable0 = false;
+                }
+            }
+        } else if (!r.Done()) {
+            if (ssidCount == 0 && r.Entry("ssid", d.ssid24g))
+                ++ssidCount;
+            if (!r.Done() && wpaCount == 0 && r.Entry("WLAN_WPA_PSK", d.wlanPsk24g))
+                ++wpaCount;
+            if (!r.Done()) {
+                if (Contains(line, "WLAN_MBSSIB_TBL") && !seenTable0)
+                    inTable0 = seenTable0 = true;
+                if (inTable0) {
+                    r.Entry("wscPsk", d.wlanPsk24g) || r.Entry("ssid", d.ssid24g);
+                    if (!r.Done() && r.Entry("wpaPSK", d.wlanPsk24g))
+                        inTable0 = false;
+                }
+            }
+        }
+
+        // WAN entries; connections beyond the device's count keep the template's values.
+        if (!r.Done()) {
+            if (Contains(line, "ATM_VC_TBL") && wanIndex < wanCount) {
+                inWanTable = true;
+                ++wanIndex;
+            }
+            if (inWanTable) {
+                const int j = wanIndex - 1;
+                r.Entry("vid", d.vid[j]) || r.Entry("pppPasswd", d.pppPassword[j]) ||
+                    r.Entry("pppUser", d.pppUser[j]);
+                if (!r.Done() && r.HasEntry("ChannelMode") && wanIndex == wanCount)
+                    inWanTable = false;
+            }
+        }
+        r.AppendTo(out);
+    }
+    return out;
+}
+
+bool RewriteXml(const std::string& templatePath, const std::string& outputPath,
+                const DeviceParams& device, int dualBand) {
+    std::optional<std::string> bytes = ReadWholeFile(templatePath);
+    if (!bytes)
+        return false;
+    const std::string out = RewriteTemplateText(*bytes, device, dualBand);
+
+    bool ok = false;
+    {
+        std::ofstream file(outputPath, std::ios::binary | std::ios::trunc);
+        if (file) {
+            file.write(out.data(), static_cast<std::streamsize>(out.size()));
+            file.close();
+            ok = !file.fail();
+        }
+    }
+    if (!ok) {
+        std::error_code ec;
+        std::filesystem::remove(outputPath, ec);
+    }
+    return ok;
+}
+
+std::string DeviceXmlPath(const std::string& macText) {
+    std::string name;
+    for (char c : macText) {
+        if (c != ':')
+            name += c;
+    }
+    return GetProgramDirectory() + "ModifyXml/" + name + ".xml";
+}
+
+namespace {
+// A MAC text that would lead the copy out of ModifyXml/ (or name no file).
+bool IsUnsafeFileStem(const std::string& macText) {
+    std::string stem;
+    for (char c : macText) {
+        if (c != ':')
+            stem += c;
+    }
+    return stem.empty() || stem.find('/') != std::string::npos ||
+           stem.find('\0') != std::string::npos || stem == "." || stem == "..";
+}
+} // namespace
+
+bool BuildDeviceXml(const std::string& templatePath, bool useSheet, const DeviceParams& device,
+                    const std::string& macText, int dualBand, std::string& outputPath) {
+    outputPath = DeviceXmlPath(macText);
+    if (IsUnsafeFileStem(macText)) {
+        if (useSheet) {
+            ShowMessage(TranslateText(std::string("Modify New Xml file fail!")),
+                        MessageIcon::Exclamation);
+            return false;
+        }
+        return true;
+    }
+
+    std::error_code ec;
+    std::filesystem::remove(outputPath, ec);
+
+    if (!useSheet) {
+        std::filesystem::copy_file(templatePath, outputPath,
+                                   std::filesystem::copy_options::overwrite_existing, ec);
+        if (ec)
+            std::filesystem::remove(outputPath, ec);
+        return true;
+    }
+    if (!RewriteXml(templatePath, outputPath, device, dualBand)) {
+        ShowMessage(TranslateText(std::string("Modify New Xml file fail!")),
+                    MessageIcon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+bool CheckTemplateSize(const std::string& templatePath) {
+    if (GetFileSize(templatePath) > kMaxTemplateBytes) {
+        ShowMessage(TranslateText(std::string("Xml file cannot be larger than 300000 bytes!")),
+                    MessageIcon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+bool HasSuffix(const std::string& path, const char* suffix) {
+    const std::string_view s(suffix);
+    return path.size() >= s.size() && std::string_view(path).substr(path.size() - s.size()) == s;
+}

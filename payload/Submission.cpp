@@ -1,0 +1,149 @@
+#include "payload/Submission.h"
+
+#include "payload/ConfigXml.h"
+#include "payload/LogoImage.h"
+#include "payload/ParameterRules.h"
+#include "records/CSqlManagement.h"
+#include "records/DeviceRecord.h"
+#include "shell/base/Language.h"
+#include "shell/base/MessageSeam.h"
+
+#include <utility>
+
+namespace {
+
+void Warn(const char* text, const std::string& caption = kAppCaption) {
+    ShowMessage(TranslateText(std::string(text)), MessageIcon::Exclamation, caption);
+}
+
+bool Ask(const char* text) {
+    return ShowMessage(TranslateText(std::string(text)), MessageIcon::Question, std::string()) ==
+           MessageAnswer::Ok;
+}
+
+} // namespace
+
+CParameterSubmission::CParameterSubmission(CSqlManagement& store,
+                                           const std::array<std::uint8_t, 6>& adapterMac,
+                                           TransferJobStarter starter, ParameterSheetSource* sheet)
+    : store_(store), adapterMac_(adapterMac), starter_(std::move(starter)), sheet_(sheet) {}
+
+int CParameterSubmission::Prepare(const SubmissionInput& input) {
+    kind_ = 0;
+    records_.clear();
+    outcome_ = SubmissionOutcome::Refused;
+
+    if (!CheckLogoName(input.picturePath))
+        return 0;
+    if (!input.templatePath.empty() && !HasSuffix(input.templatePath, ".xml")) {
+        Warn("Modify file is not .xml file!");
+        return 0;
+    }
+    if (!input.sheetPath.empty() && !HasSuffix(input.sheetPath, ".xls")) {
+        Warn("Modify file is not .xls file!");
+        return 0;
+    }
+
+    const bool haveTemplate = !input.templatePath.empty();
+    const bool havePicture = !input.picturePath.empty();
+    int kind = 0;
+    const char* question = nullptr;
+    if (haveTemplate && havePicture) {
+        kind = 3;
+        question = "Are you sure you want to submit logo and configration?";
+    } else if (havePicture) {
+        kind = 1;
+        question = "Are you sure you want to submit logo?";
+    } else if (haveTemplate) {
+        kind = 2;
+        question = "Are you sure you want to submit configration?";
+    } else {
+        Warn("Please choose xml or logo info!", std::string());
+        return 0;
+    }
+    if (!Ask(question)) {
+        outcome_ = SubmissionOutcome::Cancelled;
+        return 0;
+    }
+
+    std::vector<DeviceParams> records;
+    if (kind != 1 && !input.sheetPath.empty()) {
+        if (!sheet_ || !sheet_->ReadSheet(input.sheetPath, input.templateParams,
+                                          static_cast<int>(input.devices.size()), records)) {
+            Warn("Obtaining excel format information is incorrect!", std::string());
+            return 0;
+        }
+        if (!ValidateParameterRecords(records, input.templateParams, sheet_->WlanColumns())) {
+            if (!sheet_->OpenSheet(input.sheetPath))
+                Warn("Unable to open excel file!",
+                     kind == 3 ? std::string(kAppCaption) : std::string());
+            return 0;
+        }
+    }
+
+    kind_ = kind;
+    input_ = input;
+    records_ = std::move(records);
+    outcome_ = SubmissionOutcome::Started;
+    return kind_;
+}
+
+bool CParameterSubmission::Start(const std::vector<std::string>& devices,
+                                 SubmissionResult& result) {
+    result = SubmissionResult{};
+    result.kind = kind_;
+    if (kind_ == 0) {
+        result.outcome = outcome_;
+        return false;
+    }
+    std::vector<std::array<std::uint8_t, 6>> macs(devices.size());
+    for (std::size_t k = 0; k < devices.size(); ++k) {
+        if (!ParseMacText(devices[k], macs[k].data())) {
+            ShowMessage("Invalid MAC address: " + devices[k], MessageIcon::Exclamation);
+            result.outcome = SubmissionOutcome::Refused;
+            return false;
+        }
+    }
+
+    const bool useSheet = !input_.sheetPath.empty();
+    for (std::size_t k = 0; k < devices.size(); ++k) {
+        const std::string& mac = devices[k];
+        std::string configPath;
+        if (kind_ != 1) {
+            DeviceParams params{};
+            if (useSheet && k < records_.size())
+                params = records_[k];
+            // The transfer starts whatever the copy did: a missing copy fails
+            // on the device link like any unreadable file.
+            BuildDeviceXml(input_.templatePath, useSheet, params, mac,
+                           input_.templateParams.dualBand, configPath);
+        }
+        result.configPaths.push_back(configPath);
+
+        if (kind_ == 1) {
+            store_.SetLogStatus(mac, Operating);
+        } else if (kind_ == 2) {
+            store_.SetParaStatus(mac, Operating);
+        } else {
+            store_.SetLogStatus(mac, Operating);
+            store_.SetParaStatus(mac, Operating);
+        }
+
+        const TransferJob job = MakeTransferJob(macs[k].data(), adapterMac_.data(), kind_,
+                                                configPath, input_.picturePath);
+        if (starter_ && starter_(job))
+            ++result.jobsStarted;
+    }
+    result.outcome = SubmissionOutcome::Started;
+    return true;
+}
+
+SubmissionResult CParameterSubmission::Submit(const SubmissionInput& input) {
+    SubmissionResult result;
+    if (Prepare(input) == 0) {
+        result.outcome = outcome_;
+        return result;
+    }
+    Start(input.devices, result);
+    return result;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+// The system-wide single-instance guard: an exclusive flock on
+// <dir>/Norva_Quorvantix.lock, where dir is $XDG_RUNTIME_DIR (else /tmp).
+// Once taken, the lock is held until the process ends; the kernel releases it
+// however the process ends.
+
+// The folder of the lock file: $XDG_RUNTIME_DIR when set and non-empty, else /tmp.
+std::string SingleInstanceLockDirectory();
+
+enum class InstanceGuard {
+    First,       // the lock is ours for the life of the process
+    AlreadyRuns, // another process holds it: end start-up silently
+    Unavailable, // the lock file could not be opened; start-up goes on unguarded
+};
+
+// Takes the guard. Calling it again in a process that holds the guard answers
+// First without opening anything new. lockDirectory empty = the default folder.
+InstanceGuard AcquireSingleInstance(const std::string& lockDirectory = {});

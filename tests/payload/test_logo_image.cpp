@@ -1,0 +1,127 @@
+#include "payload/LogoImage.h"
+#include "tests/support/TestSupport.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+using qvtest::RecordingMessageSink;
+using qvtest::TempProgramDir;
+
+std::string Jpeg(int w, int h) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(img.save(&buffer, "JPEG", 10));
+    return bytes.toStdString();
+}
+
+// A JPEG padded after its end marker to exactly n bytes (decoders stop at the marker).
+std::string JpegOfSize(int w, int h, std::size_t n) {
+    std::string j = Jpeg(w, h);
+    EXPECT_LE(j.size(), n);
+    j.resize(n, '\0');
+    return j;
+}
+
+TEST(FileSize, MissingIsZero) {
+    TempProgramDir dir;
+    dir.write("a", std::string(1234, 'x'));
+    EXPECT_EQ(GetFileSize(dir.file("a")), 1234);
+    EXPECT_EQ(GetFileSize(dir.file("missing")), 0);
+}
+
+TEST(Caption, FormatAndRounding) {
+    EXPECT_EQ(LogoCaption(229, 51, 5120), QStringLiteral("229  x  51 Pixel     5.0 KB"));
+    EXPECT_EQ(LogoCaption(1, 2, 6000), QStringLiteral("1  x  2 Pixel     5.9 KB"));
+    EXPECT_EQ(LogoCaption(0, 0, 0), QStringLiteral("0  x  0 Pixel     0.0 KB"));
+}
+
+struct LogoCase {
+    const char* name;
+    int width;
+    int height;
+    std::size_t bytes; // 0: as encoded
+    bool sizeOk;
+    bool accepted;
+};
+
+class Logo : public testing::TestWithParam<LogoCase> {};
+
+TEST_P(Logo, Limits) {
+    const LogoCase& c = GetParam();
+    TempProgramDir dir;
+    RecordingMessageSink sink;
+    dir.write("l.jpg", c.bytes ? JpegOfSize(c.width, c.height, c.bytes) : Jpeg(c.width, c.height));
+    const std::string path = dir.file("l.jpg");
+    ASSERT_EQ(CheckLogoFileSize(path), c.sizeOk);
+    if (!c.sizeOk) {
+        EXPECT_EQ(sink.texts(),
+                  std::vector<std::string>{"Picture file cannot be larger than 6000 bytes!"});
+        return;
+    }
+    LogoPicture p;
+    EXPECT_EQ(CheckLogoPicture(path, p), c.accepted);
+    if (c.accepted) {
+        EXPECT_TRUE(sink.messages().empty());
+        EXPECT_EQ(p.width, c.width);
+        EXPECT_EQ(p.height, c.height);
+        EXPECT_FALSE(p.image.isNull());
+        EXPECT_EQ(p.caption, LogoCaption(c.width, c.height, GetFileSize(path)));
+    } else {
+        ASSERT_EQ(sink.messages().size(), 1u);
+        EXPECT_EQ(sink.messages()[0].text, "The width and height of the image cannot exceed 229 "
+                                           "pixels and 51 pixels, respectively!");
+        EXPECT_EQ(sink.messages()[0].icon, MessageIcon::Exclamation);
+        EXPECT_EQ(sink.messages()[0].caption, kAppCaption);
+        EXPECT_TRUE(p.image.isNull());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Logo,
+                         testing::Values(LogoCase{"AtBothLimits", 229, 51, 6000, true, true},
+                                         LogoCase{"OneByteOver", 229, 51, 6001, false, false},
+                                         LogoCase{"TooWide", 230, 10, 0, true, false},
+                                         LogoCase{"TooHigh", 100, 52, 0, true, false},
+                                         LogoCase{"Small", 10, 10, 0, true, true}),
+                         [](const testing::TestParamInfo<LogoCase>& i) {
+                             return std::string(i.param.name);
+                         });
+
+TEST(Logo, UndecodableIsZeroByZeroAndAccepted) {
+    TempProgramDir dir;
+    RecordingMessageSink sink;
+    dir.write("x.jpg", "not a picture at all");
+    LogoPicture p;
+    EXPECT_TRUE(CheckLogoPicture(dir.file("x.jpg"), p));
+    EXPECT_EQ(p.width, 0);
+    EXPECT_EQ(p.height, 0);
+    EXPECT_EQ(p.caption, QStringLiteral("0  x  0 Pixel     0.0 KB"));
+}
+
+TEST(Logo, DecodedByContentNotName) {
+    TempProgramDir dir;
+    dir.write("pic.png", Jpeg(20, 5));
+    LogoPicture p = LoadLogoPicture(dir.file("pic.png"));
+    EXPECT_EQ(p.width, 20);
+    EXPECT_EQ(p.height, 5);
+}
+
+TEST(Logo, NameRuleAtSubmission) {
+    RecordingMessageSink sink;
+    EXPECT_TRUE(CheckLogoName(""));
+    EXPECT_TRUE(CheckLogoName("/a/logo.jpg"));
+    EXPECT_TRUE(sink.messages().empty());
+    EXPECT_FALSE(CheckLogoName("/a/LOGO.JPG"));
+    EXPECT_FALSE(CheckLogoName("/a/logo.jpeg"));
+    EXPECT_EQ(sink.texts(), (std::vector<std::string>{"Modify file is not .jpg file!",
+                                                      "Modify file is not .jpg file!"}));
+}
+
+} // namespace
