@@ -642,6 +642,10 @@ std::optional<std::string> XlsSheet::ReadStr(int row, int col) const {
     return book_.CellText(*it);
 }
 
+int XlsSheet::RowCount() const {
+    return book_.cells_.empty() ? 0 : int(book_.cells_.back().row) + 1;
+}
+
 uint16_t XlsWorkbook::FormatForNewCell(int col) {
     for (const ColumnFormat& c : columns_)
         if (col >= c.first && col <= c.last)

@@ -22,6 +22,8 @@ public:
     // the cell it replaces, else takes its column's format, else a text format.
     // False for a position outside the sheet or a text over 65535 UTF-16 units.
     bool WriteStr(int row, int col, const std::string& text);
+    // One past the last row that holds a cell; 0 for an empty sheet.
+    int RowCount() const;
 
 private:
     friend class XlsWorkbook;
