@@ -79,6 +79,9 @@ int main() {
     std::printf("export:                %8.1f ms\n", bestExport);
     std::printf("read back by MAC:      %8.1f ms\n", bestRead);
     std::printf("read back by position: %8.1f ms\n", bestReadPositional);
-    fs::remove_all(home);
+    if (!std::getenv("QV_BENCH_KEEP"))
+        fs::remove_all(home);
+    else
+        std::printf("kept %s\n", home.c_str());
     return 0;
 }
