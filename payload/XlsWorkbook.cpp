@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <string_view>
 
 namespace {
 
@@ -271,6 +272,7 @@ void XlsWorkbook::Clear() {
     sstRecord_ = SIZE_MAX;
     sstEnd_ = 0;
     stringIndex_.clear();
+    stringIndexBuilt_ = false;
     lastXfRecord_ = SIZE_MAX;
     xfCount_ = 0;
     firstCellXf_ = SIZE_MAX;
@@ -447,11 +449,6 @@ bool XlsWorkbook::ParseSst(size_t first, size_t end) {
         sst_.push_back(s);
     }
     originalSstCount_ = sst_.size();
-    for (uint32_t i = 0; i < sst_.size(); ++i) {
-        const SstString& s = sst_[i];
-        if (s.runs == 0 && s.ext == 0)
-            stringIndex_.emplace(std::u16string(sstChars_.data() + s.charOff, s.cch), i);
-    }
     return true;
 }
 
@@ -642,6 +639,10 @@ std::optional<std::string> XlsSheet::ReadStr(int row, int col) const {
     return book_.CellText(*it);
 }
 
+int XlsSheet::RowCount() const {
+    return book_.cells_.empty() ? 0 : int(book_.cells_.back().row) + 1;
+}
+
 uint16_t XlsWorkbook::FormatForNewCell(int col) {
     for (const ColumnFormat& c : columns_)
         if (col >= c.first && col <= c.last)
@@ -654,9 +655,22 @@ uint16_t XlsWorkbook::FormatForNewCell(int col) {
 }
 
 uint32_t XlsWorkbook::InternString(const std::u16string& text) {
-    auto it = stringIndex_.find(text);
-    if (it != stringIndex_.end())
-        return it->second;
+    auto view = [this](uint32_t i) {
+        return std::u16string_view(sstChars_.data() + sst_[i].charOff, sst_[i].cch);
+    };
+    if (!stringIndexBuilt_) {
+        stringIndexBuilt_ = true;
+        for (uint32_t i = 0; i < sst_.size(); ++i)
+            if (sst_[i].runs == 0 && sst_[i].ext == 0)
+                stringIndex_.push_back(i);
+        std::stable_sort(stringIndex_.begin(), stringIndex_.end(),
+                         [&](uint32_t a, uint32_t b) { return view(a) < view(b); });
+    }
+    const std::u16string_view key(text);
+    auto it = std::lower_bound(stringIndex_.begin(), stringIndex_.end(), key,
+                               [&](uint32_t i, std::u16string_view k) { return view(i) < k; });
+    if (it != stringIndex_.end() && view(*it) == key)
+        return *it;
     SstString s{};
     s.charOff = uint32_t(sstChars_.size());
     s.cch = uint32_t(text.size());
@@ -664,7 +678,7 @@ uint32_t XlsWorkbook::InternString(const std::u16string& text) {
     sstChars_.insert(sstChars_.end(), text.begin(), text.end());
     sst_.push_back(s);
     uint32_t index = uint32_t(sst_.size() - 1);
-    stringIndex_.emplace(text, index);
+    stringIndex_.insert(it, index);
     return index;
 }
 

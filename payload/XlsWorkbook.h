@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class XlsWorkbook;
@@ -22,6 +21,8 @@ public:
     // the cell it replaces, else takes its column's format, else a text format.
     // False for a position outside the sheet or a text over 65535 UTF-16 units.
     bool WriteStr(int row, int col, const std::string& text);
+    // One past the last row that holds a cell; 0 for an empty sheet.
+    int RowCount() const;
 
 private:
     friend class XlsWorkbook;
@@ -107,7 +108,10 @@ private:
     uint32_t sstTotal_ = 0;
     uint32_t sheet0SstRefs_ = 0;
     size_t sstRecord_ = SIZE_MAX, sstEnd_ = 0; // SST record and one past its CONTINUEs
-    std::unordered_map<std::u16string, uint32_t> stringIndex_;
+    // Plain shared strings ordered by content, built on the first write (4
+    // bytes a string, so a hostile table cannot blow it up).
+    std::vector<uint32_t> stringIndex_;
+    bool stringIndexBuilt_ = false;
     // Formats.
     size_t lastXfRecord_ = SIZE_MAX;
     uint32_t xfCount_ = 0;
