@@ -13,7 +13,8 @@ foreach(_file IN LISTS QV_SKIN_FILES)
 endforeach()
 add_custom_command(
     OUTPUT ${QV_SKIN_OUTPUTS}
-    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:qv-skingen>
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
+            $<TARGET_FILE:qv-skingen>
             "${QV_BIN_DIR}/Skin"
     DEPENDS qv-skingen
     COMMENT "Drawing the skin images"

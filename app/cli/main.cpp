@@ -38,7 +38,9 @@ bool RegisterCliCommand(const CliCommand& command) {
     return true;
 }
 
-const std::vector<CliCommand>& CliCommands() { return Registry(); }
+const std::vector<CliCommand>& CliCommands() {
+    return Registry();
+}
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -52,14 +54,25 @@ int main(int argc, char** argv) {
             std::printf("%s\n", BuildVersionText().c_str());
             return kExitOk;
         }
-        if (args[i] == "--home") {
-            if (i + 1 >= args.size()) {
+        if (args[i] == "--home" || args[i].rfind("--home=", 0) == 0) {
+            std::string home;
+            if (args[i] == "--home") {
+                home = i + 1 < args.size() ? args[i + 1] : std::string();
+                i += 2;
+            } else {
+                home = args[i].substr(7);
+                i += 1;
+            }
+            if (home.empty()) {
                 std::fprintf(stderr, "--home needs a folder\n");
                 return kExitRefused;
             }
-            SetProgramDirectory(args[i + 1]);
-            i += 2;
+            SetProgramDirectory(home);
             continue;
+        }
+        if (args[i].size() > 1 && args[i][0] == '-') {
+            std::fprintf(stderr, "unknown option: %s (see --help)\n", args[i].c_str());
+            return kExitRefused;
         }
         break;
     }
@@ -74,7 +87,8 @@ int main(int argc, char** argv) {
 
     for (const CliCommand& c : Registry()) {
         if (args[i] == c.name)
-            return c.run(std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
+            return c.run(
+                std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
     }
     std::fprintf(stderr, "unknown command: %s (see --help)\n", args[i].c_str());
     return kExitRefused;

@@ -2,8 +2,7 @@
 
 #include <QString>
 
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 
 namespace {
 
@@ -60,36 +59,49 @@ std::string IniFile::FoldName(std::string_view name) {
         .toStdString();
 }
 
-IniFile IniFile::FromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return IniFile();
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return IniFile();
-    return FromBytes(bytes);
+namespace {
+
+// Reads a whole file; nothing when it cannot be opened or read.
+std::optional<std::string> ReadAll(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return std::nullopt;
+    std::string bytes;
+    char buffer[16384];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, n);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed)
+        return std::nullopt;
+    return bytes;
 }
 
-IniFile IniFile::FromBytes(std::string_view bytes) {
-    IniFile ini;
-    ini.exists_ = true;
-
-    std::string converted;
+// The text of a file as UTF-8: UTF-16LE after its byte-order mark is converted
+// into storage, a UTF-8 byte-order mark is skipped.
+std::string_view Decode(std::string_view bytes, std::string& storage) {
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        converted = Utf16LeToUtf8(bytes.substr(2));
-        bytes = converted;
-    } else if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        bytes.remove_prefix(3);
+        storage = Utf16LeToUtf8(bytes.substr(2));
+        return storage;
     }
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        bytes.remove_prefix(3);
+    return bytes;
+}
 
-    Section* current = nullptr; // null before the first header, or inside a repeated one
+// Walks the lines of decoded text in order: onSection(name) for a header,
+// onEntry(key, value) for a key line (names trimmed, value trimmed and
+// unquoted). Either returns false to stop the walk.
+template <class OnSection, class OnEntry>
+void Scan(std::string_view text, OnSection onSection, OnEntry onEntry) {
     std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        std::size_t end = bytes.find_first_of("\r\n", pos);
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
         if (end == std::string_view::npos)
-            end = bytes.size();
-        std::string_view line = Trim(bytes.substr(pos, end - pos));
+            end = text.size();
+        std::string_view line = Trim(text.substr(pos, end - pos));
         pos = end + 1;
         if (line.empty() || line.front() == ';')
             continue;
@@ -98,33 +110,105 @@ IniFile IniFile::FromBytes(std::string_view bytes) {
             const std::size_t close = line.find(']');
             if (close != std::string_view::npos)
                 line = line.substr(0, close);
-            std::string folded = FoldName(Trim(line));
-            current = nullptr;
-            bool repeated = false;
-            for (const Section& s : ini.sections_)
-                if (s.foldedName == folded)
-                    repeated = true;
-            if (!repeated) {
-                ini.sections_.push_back(Section{std::move(folded), {}});
-                current = &ini.sections_.back();
-            }
+            if (!onSection(Trim(line)))
+                return;
             continue;
         }
-        if (!current)
-            continue;
         const std::size_t eq = line.find('=');
         if (eq == std::string_view::npos)
             continue;
-        std::string_view key = Trim(line.substr(0, eq));
+        const std::string_view key = Trim(line.substr(0, eq));
         if (key.empty())
             continue;
         std::string_view value = Trim(line.substr(eq + 1));
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
             value.back() == value.front())
             value = value.substr(1, value.size() - 2);
-        current->entries.push_back(Entry{FoldName(key), std::string(value)});
+        if (!onEntry(key, value))
+            return;
     }
+}
+
+// Whether a name as written matches an already folded name.
+bool NameMatches(std::string_view written, const std::string& folded) {
+    bool ascii = true;
+    for (char c : written)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            ascii = false;
+    if (!ascii)
+        return IniFile::FoldName(written) == folded;
+    if (written.size() != folded.size())
+        return false;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        char c = written[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != folded[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+IniFile IniFile::FromFile(const std::string& path) {
+    const std::optional<std::string> bytes = ReadAll(path);
+    return bytes ? FromBytes(*bytes) : IniFile();
+}
+
+IniFile IniFile::FromBytes(std::string_view bytes) {
+    IniFile ini;
+    ini.exists_ = true;
+    std::string storage;
+    Section* current = nullptr; // null before the first header, or inside a repeated one
+    Scan(
+        Decode(bytes, storage),
+        [&](std::string_view name) {
+            std::string folded = FoldName(name);
+            current = nullptr;
+            for (const Section& s : ini.sections_)
+                if (s.foldedName == folded)
+                    return true;
+            ini.sections_.push_back(Section{std::move(folded), {}});
+            current = &ini.sections_.back();
+            return true;
+        },
+        [&](std::string_view key, std::string_view value) {
+            if (current)
+                current->entries.push_back(Entry{FoldName(key), std::string(value)});
+            return true;
+        });
     return ini;
+}
+
+std::optional<std::string> IniFile::FindInBytes(std::string_view bytes, std::string_view section,
+                                                std::string_view key) {
+    const std::string foldedSection = FoldName(Trim(section));
+    const std::string foldedKey = FoldName(Trim(key));
+    std::string storage;
+    bool inside = false; // within the first section of that name
+    std::optional<std::string> found;
+    Scan(
+        Decode(bytes, storage),
+        [&](std::string_view name) {
+            if (inside)
+                return false; // only the first section of a name counts
+            inside = NameMatches(name, foldedSection);
+            return true;
+        },
+        [&](std::string_view k, std::string_view value) {
+            if (!inside || !NameMatches(k, foldedKey))
+                return true;
+            found = std::string(value);
+            return false;
+        });
+    return found;
+}
+
+std::optional<std::string> IniFile::FindInFile(const std::string& path, std::string_view section,
+                                               std::string_view key) {
+    const std::optional<std::string> bytes = ReadAll(path);
+    return bytes ? FindInBytes(*bytes, section, key) : std::nullopt;
 }
 
 std::optional<std::string> IniFile::Find(std::string_view section, std::string_view key) const {

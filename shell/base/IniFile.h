@@ -34,6 +34,13 @@ public:
     std::string Get(std::string_view section, std::string_view key,
                     std::string_view defaultText) const;
 
+    // One lookup without keeping the file: the same answer as FromFile(path).Find(...)
+    // or FromBytes(bytes).Find(...), stopping at the first match.
+    static std::optional<std::string> FindInFile(const std::string& path, std::string_view section,
+                                                 std::string_view key);
+    static std::optional<std::string> FindInBytes(std::string_view bytes, std::string_view section,
+                                                  std::string_view key);
+
     // Case-insensitive form of a section or key name (Unicode case folding).
     static std::string FoldName(std::string_view name);
 

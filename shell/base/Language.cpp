@@ -131,8 +131,8 @@ QString TranslateText(const QString& source) {
     QString value;
     if (!file.empty()) {
         // Read afresh on every call: there is no cache.
-        const IniFile lng = IniFile::FromFile(file);
-        value = QString::fromStdString(lng.Get("ProgramOutStr", key, ""));
+        value = QString::fromStdString(
+            IniFile::FindInFile(file, "ProgramOutStr", key).value_or(std::string()));
         if (value.size() > kMaxValueChars) {
             value.truncate(kMaxValueChars);
             if (value.back().isHighSurrogate())

@@ -100,8 +100,9 @@ void LoadSettings(AppSettings& s, const std::string& programDirectory) {
 
 std::string GetSettingString(const std::string& programDirectory, const std::string& section,
                              const std::string& key, const std::string& defaultText) {
-    const IniFile ini = IniFile::FromFile(SettingsPath(programDirectory));
-    return CutUtf8(ini.Get(section, key, defaultText), kMaxValueBytes);
+    return CutUtf8(
+        IniFile::FindInFile(SettingsPath(programDirectory), section, key).value_or(defaultText),
+        kMaxValueBytes);
 }
 
 bool ParseColorText(const std::string& text, ColorRef& color) {

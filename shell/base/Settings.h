@@ -25,6 +25,8 @@ struct FontSpec {
     int height = 0;
     int weight = 0;
     std::string face;
+
+    bool operator==(const FontSpec&) const = default;
 };
 
 // The values read from Setting.ini once at start-up. Before LoadSettings every
@@ -60,6 +62,8 @@ struct AppSettings {
     int rowHeight = 0;            // device-list data rows: 48 after LoadSettings
     std::string versionText;      // "V0.20.6.69"
     std::string programDirectory; // ends with '/'
+
+    bool operator==(const AppSettings&) const = default;
 };
 
 // Reads <programDirectory>Setting.ini into settings, every key with its default.

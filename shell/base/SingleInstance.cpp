@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <map>
 #include <mutex>
 #include <sys/file.h>
 #include <unistd.h>
@@ -11,7 +12,8 @@ namespace {
 constexpr const char* kLockName = "Norva_Quorvantix.lock";
 
 std::mutex g_lock;
-int g_heldFd = -1; // kept open, and so the lock held, until the process ends
+// Lock file path -> descriptor, kept open (and so the lock held) until the process ends.
+std::map<std::string, int> g_held;
 } // namespace
 
 std::string SingleInstanceLockDirectory() {
@@ -21,13 +23,12 @@ std::string SingleInstanceLockDirectory() {
 
 InstanceGuard AcquireSingleInstance(const std::string& lockDirectory) {
     std::lock_guard<std::mutex> guard(g_lock);
-    if (g_heldFd >= 0)
-        return InstanceGuard::First;
-
     std::string dir = lockDirectory.empty() ? SingleInstanceLockDirectory() : lockDirectory;
     if (dir.back() != '/')
         dir += '/';
     const std::string path = dir + kLockName;
+    if (g_held.count(path))
+        return InstanceGuard::First;
     // Read-only is enough for flock and lets a file made by another user serve as
     // well; O_NOFOLLOW keeps a planted link in /tmp from redirecting the create.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
@@ -42,6 +43,6 @@ InstanceGuard AcquireSingleInstance(const std::string& lockDirectory) {
         ::close(fd);
         return busy ? InstanceGuard::AlreadyRuns : InstanceGuard::Unavailable;
     }
-    g_heldFd = fd;
+    g_held.emplace(path, fd);
     return InstanceGuard::First;
 }

@@ -16,6 +16,6 @@ enum class InstanceGuard {
     Unavailable, // the lock file could not be opened; start-up goes on unguarded
 };
 
-// Takes the guard. Calling it again in a process that holds the guard answers
-// First without opening anything new. lockDirectory empty = the default folder.
+// Takes the guard. Calling it again in a process that holds the guard of that
+// folder answers First without opening anything new. lockDirectory empty = the default folder.
 InstanceGuard AcquireSingleInstance(const std::string& lockDirectory = {});

@@ -1,3 +1,4 @@
+#include "controls/CTButtonPicture.h"
 #include "controls/CTDialog.h"
 #include "controls/CTEdit.h"
 #include "controls/CTStatic.h"
@@ -39,6 +40,13 @@ TEST_F(DialogTest, EnterAndEscapeNeitherCloseNorPressTheDefaultButton) {
     QTest::keyClicks(edit, QStringLiteral("ab"));
     EXPECT_EQ(edit->text(), QStringLiteral("ab"));
     EXPECT_FALSE(edit->hasFrame());
+
+    // Nor does Enter press a focused picture button.
+    auto* picture = new CTButtonPicture(&dialog);
+    QSignalSpy pictureClicks(picture, &QPushButton::clicked);
+    picture->setFocus();
+    QTest::keyClick(picture, Qt::Key_Return);
+    EXPECT_EQ(pictureClicks.count(), 0);
 }
 
 TEST_F(DialogTest, BackgroundIsTheStretchedImageElseTheFillElseThePlatformColour) {

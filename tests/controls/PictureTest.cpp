@@ -72,6 +72,50 @@ TEST_F(PictureTest, WalksEveryGraphicBlockWithItsDelayAndDisposal) {
     EXPECT_EQ(picture.size(), QSize(8, 6));
 }
 
+TEST(GifWalk, StepsOverExtensionsAndStopsAtDamage) {
+    const QByteArray base = MakeGif({{0, 10, 0}, {1, 10, 0}});
+    GifLayout layout;
+    ASSERT_TRUE(WalkGif(base, layout));
+    ASSERT_EQ(layout.blocks.size(), 2u);
+    const auto second = static_cast<qsizetype>(layout.blocks[1].begin);
+    const QByteArray comment("\x21\xFE\x03"
+                             "abc"
+                             "\x00",
+                             7);
+    const QByteArray plainText = QByteArray("\x21\x01\x0C", 3) + QByteArray(12, '\0') +
+                                 QByteArray("\x02"
+                                            "hi"
+                                            "\x00",
+                                            4);
+    struct Case {
+        const char* name;
+        QByteArray data;
+        size_t blocks;
+    } cases[] = {
+        // A comment before the second frame's control extension is skipped.
+        {"comment before", QByteArray(base).insert(second, comment), 2},
+        // A comment between a control extension and its image belongs to the frame.
+        {"comment inside", QByteArray(base).insert(second + 8, comment), 2},
+        // A plain-text extension is a graphic block of its own.
+        {"plain text", QByteArray(base).insert(second, plainText), 3},
+        // A plain-text extension between a control extension and its image ends the walk.
+        {"plain text inside", QByteArray(base).insert(second + 8, plainText), 1},
+        {"unknown block", QByteArray(base).insert(second, "\x99", 1), 1},
+        {"sub-block past the end", base.left(second + 8 + 12), 1},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(WalkGif(c.data, layout)) << c.name;
+        EXPECT_EQ(layout.blocks.size(), c.blocks) << c.name;
+    }
+    ASSERT_TRUE(WalkGif(cases[1].data, layout));
+    EXPECT_EQ(layout.blocks[1].end - layout.blocks[1].begin,
+              (base.size() - 1 - second) + static_cast<size_t>(comment.size()));
+    CTPicture picture;
+    qvtest::WidgetApp();
+    ASSERT_TRUE(picture.LoadPictureData(cases[1].data));
+    EXPECT_EQ(picture.Frames().size(), 2u) << "the frame with a comment inside still decodes";
+}
+
 TEST_F(PictureTest, ASingleImageGifIsAStillPictureSizedByItsScreen) {
     CTPicture picture;
     ASSERT_TRUE(picture.LoadPicture(Write("one.gif", MakeGif({{2, 10, 0}}, 12, 7))));

@@ -16,4 +16,6 @@ TEST(MessageSeam, RecordingSinkSeesTextIconCaptionAndAnswers) {
     EXPECT_EQ(shown[1].caption, "");
 }
 
-TEST(Version, TextCarriesTheFourVersionWords) { EXPECT_EQ(BuildVersionText(), "V0.20.6.69"); }
+TEST(Version, TextCarriesTheFourVersionWords) {
+    EXPECT_EQ(BuildVersionText(), "V0.20.6.69");
+}
