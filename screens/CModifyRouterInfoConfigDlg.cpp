@@ -149,7 +149,8 @@ void CModifyRouterInfoConfigDlg::OnConfigurationModify() {
     }
     std::string sheetPath;
     ParameterSheetBackend& sheet = CurrentParameterSheetBackend();
-    if (!sheet.ExportSheet(m_templateParams, m_devices, sheetPath)) {
+    CSqlManagement& store = m_store ? *m_store : *CSqlManagement::GetInstance();
+    if (!sheet.ExportSheet(m_templateParams, m_devices, sheetPath, store)) {
         Warn("Create excel fields Info error!");
         return;
     }
@@ -167,6 +168,7 @@ void CModifyRouterInfoConfigDlg::OnConfigurationSubmit() {
     input.sheetPath = m_sheetField->text().toStdString();
     input.templateParams = m_templateParams;
 
+    CurrentParameterSheetBackend().SetBatch(m_devices);
     ScreenLink& link = CurrentScreenLink();
     CSqlManagement& store = m_store ? *m_store : *CSqlManagement::GetInstance();
     CParameterSubmission submission(

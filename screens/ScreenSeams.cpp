@@ -1,10 +1,9 @@
 #include "screens/ScreenSeams.h"
 
 #include "link/AcTransmitManage.h"
+#include "payload/ParameterSheet.h"
 
-#include <QDesktopServices>
 #include <QDialog>
-#include <QUrl>
 
 namespace {
 
@@ -28,20 +27,26 @@ public:
     bool StartJob(const TransferJob& job) override { return StartTransferJob(job); }
 };
 
-// No workbook exporter yet: export fails, reading fails, opening uses the desktop.
-class NoSheetBackend : public ParameterSheetBackend {
+// The workbook layer. The sheet is read back row by MAC, so rows sorted in
+// the spreadsheet program still reach their own devices.
+class WorkbookSheetBackend : public ParameterSheetBackend {
 public:
-    bool ExportSheet(const DeviceParams&, const std::vector<std::string>&, std::string&) override {
-        return false;
+    bool ExportSheet(const DeviceParams& templateParams, const std::vector<std::string>& devices,
+                     std::string& sheetPath, CSqlManagement& store) override {
+        return ExportParameterSheet(templateParams, devices, sheetPath, store);
     }
-    bool ReadSheet(const std::string&, const DeviceParams&, int,
-                   std::vector<DeviceParams>&) override {
-        return false;
+    void SetBatch(const std::vector<std::string>& devices) override { batch_ = devices; }
+    bool ReadSheet(const std::string& sheetPath, const DeviceParams& templateParams,
+                   int deviceCount, std::vector<DeviceParams>& records) override {
+        if (static_cast<int>(batch_.size()) != deviceCount)
+            return ReadParameterSheet(sheetPath, templateParams, deviceCount, records);
+        return ReadParameterSheetByMac(sheetPath, templateParams, batch_, records);
     }
-    bool WlanColumns() const override { return false; }
-    bool OpenSheet(const std::string& sheetPath) override {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(sheetPath)));
-    }
+    bool WlanColumns() const override { return ::WlanColumns(); }
+    bool OpenSheet(const std::string& sheetPath) override { return OpenSheetInShell(sheetPath); }
+
+private:
+    std::vector<std::string> batch_;
 };
 
 ScreenLink* g_link = nullptr;
@@ -76,8 +81,8 @@ ParameterSheetBackend* SetParameterSheetBackend(ParameterSheetBackend* backend) 
 }
 
 ParameterSheetBackend& CurrentParameterSheetBackend() {
-    static NoSheetBackend none;
-    return g_sheet ? *g_sheet : none;
+    static WorkbookSheetBackend workbook;
+    return g_sheet ? *g_sheet : workbook;
 }
 
 DialogRunner SetDialogRunner(DialogRunner runner) {

@@ -35,14 +35,19 @@ ScreenLink& DefaultScreenLink();
 ScreenLink* SetScreenLink(ScreenLink* link);
 ScreenLink& CurrentScreenLink();
 
+class CSqlManagement;
+
 // The parameter sheet layer as the parameter dialog needs it: export, open,
-// read back. Until a workbook exporter is installed, export fails (and the
-// dialog says so) and any sheet counts as unreadable.
+// read back. The default is the workbook layer of payload/; tests hand in
+// their own.
 class ParameterSheetBackend : public ParameterSheetSource {
 public:
     // Writes the pre-filled sheet for devices; on success sheetPath is its path.
     virtual bool ExportSheet(const DeviceParams& templateParams,
-                             const std::vector<std::string>& devices, std::string& sheetPath) = 0;
+                             const std::vector<std::string>& devices, std::string& sheetPath,
+                             CSqlManagement& store) = 0;
+    // The devices of the batch whose sheet is read next, in list order.
+    virtual void SetBatch(const std::vector<std::string>& devices) { (void)devices; }
 };
 ParameterSheetBackend* SetParameterSheetBackend(ParameterSheetBackend* backend);
 ParameterSheetBackend& CurrentParameterSheetBackend();

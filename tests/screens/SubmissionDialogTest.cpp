@@ -29,7 +29,7 @@ DeviceParams ValidRecord(const std::string& mac, const char* ssid) {
 class FakeSheet : public ParameterSheetBackend {
 public:
     bool ExportSheet(const DeviceParams&, const std::vector<std::string>& devices,
-                     std::string& sheetPath) override {
+                     std::string& sheetPath, CSqlManagement&) override {
         ++exports;
         exportedFor = devices;
         if (!exportOk)
