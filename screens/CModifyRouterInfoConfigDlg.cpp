@@ -176,11 +176,16 @@ void CModifyRouterInfoConfigDlg::OnConfigurationSubmit() {
         &CurrentParameterSheetBackend());
     const int kind = submission.Prepare(input);
     if (kind == 0) {
-        // The kind is decided before its question; a Cancel keeps it.
-        if (submission.LastOutcome() == SubmissionOutcome::Cancelled)
-            m_kind = !input.templatePath.empty() && !input.picturePath.empty() ? 3
-                     : input.picturePath.empty()                               ? 2
-                                                                               : 1;
+        // The kind is decided once the names have passed, before its question:
+        // a Cancel or a refused sheet keeps it.
+        const bool namesPassed =
+            (input.picturePath.empty() || HasSuffix(input.picturePath, ".jpg")) &&
+            (input.templatePath.empty() || HasSuffix(input.templatePath, ".xml")) &&
+            (input.sheetPath.empty() || HasSuffix(input.sheetPath, ".xls"));
+        const bool haveTemplate = !input.templatePath.empty();
+        const bool havePicture = !input.picturePath.empty();
+        if (namesPassed && (haveTemplate || havePicture))
+            m_kind = haveTemplate && havePicture ? 3 : havePicture ? 1 : 2;
         return;
     }
     m_kind = kind;
