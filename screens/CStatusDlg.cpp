@@ -79,8 +79,13 @@ void CStatusDlg::FillNetCards() {
     for (size_t i = 0; i < adapters.size(); ++i)
         m_netCard->addItem(QString::fromStdString(AdapterChooserText(adapters[i])),
                            static_cast<int>(i));
-    if (!adapters.empty())
-        SelectAdapter(0, adapters);
+    if (adapters.empty())
+        return;
+    int first = 0;
+    for (size_t i = 0; i < adapters.size(); ++i)
+        if (!PreferredAdapter().empty() && PreferredAdapter() == adapters[i].adapterName)
+            first = static_cast<int>(i);
+    SelectAdapter(first, adapters);
 }
 
 void CStatusDlg::SelectAdapter(int index, const std::vector<AdapterRecord>& adapters) {

@@ -59,6 +59,19 @@ DialogRunner& Runner() {
 
 } // namespace
 
+std::string& PreferredAdapterName() {
+    static std::string name;
+    return name;
+}
+
+void SetPreferredAdapter(const std::string& adapterName) {
+    PreferredAdapterName() = adapterName;
+}
+
+const std::string& PreferredAdapter() {
+    return PreferredAdapterName();
+}
+
 ScreenLink& DefaultScreenLink() {
     static TransmitManagerLink link;
     return link;

@@ -35,6 +35,11 @@ ScreenLink& DefaultScreenLink();
 ScreenLink* SetScreenLink(ScreenLink* link);
 ScreenLink& CurrentScreenLink();
 
+// The adapter the status page selects first when it is listed (the demo
+// segment's near end); empty: the first adapter, as usual.
+void SetPreferredAdapter(const std::string& adapterName);
+const std::string& PreferredAdapter();
+
 class CSqlManagement;
 
 // The parameter sheet layer as the parameter dialog needs it: export, open,

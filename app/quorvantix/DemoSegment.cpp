@@ -1,7 +1,9 @@
 #include "DemoSegment.h"
 
-#include <QDir>
+#include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QStringList>
 
 #include <csignal>
@@ -35,7 +37,45 @@ std::vector<std::string> Namespaces() {
     return names;
 }
 
+// Whether pid is a running quorvantix (not a zombie, not a reused pid).
+bool ProgramRuns(pid_t pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype open = line.indexOf('(');
+    const qsizetype close = line.lastIndexOf(')');
+    if (open < 0 || close < open || close + 2 >= line.size())
+        return false;
+    const QByteArray name = line.mid(open + 1, close - open - 1);
+    const char state = line.at(close + 2);
+    return name == "quorvantix" && state != 'Z' && state != 'X';
+}
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(g_signalPipe[1], &byte, 1);
+}
+
 } // namespace
+
+void DemoSegment::QuitOnSignals(QCoreApplication& app) {
+    if (g_signalPipe[0] < 0 && pipe(g_signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = read(g_signalPipe[0], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(sig, &action, nullptr);
+}
 
 DemoSegment::~DemoSegment() {
     Stop();
@@ -70,7 +110,7 @@ void DemoSegment::RemoveStaleSegments() {
         if (name.rfind(kPrefix, 0) != 0)
             continue;
         const long pid = std::strtol(name.c_str() + std::strlen(kPrefix), nullptr, 10);
-        if (pid > 0 && pid != getpid() && kill(static_cast<pid_t>(pid), 0) == 0)
+        if (pid > 0 && pid != getpid() && ProgramRuns(static_cast<pid_t>(pid)))
             continue; // its program still runs
         // Ending the namespace's processes and the namespace removes the veth pair.
         QProcess kill;

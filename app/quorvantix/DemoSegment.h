@@ -1,5 +1,7 @@
 #pragma once
 
+class QCoreApplication;
+
 #include <string>
 #include <sys/types.h>
 
@@ -29,6 +31,10 @@ public:
 
     const std::string& NearEnd() const { return m_near; }
     const std::string& Namespace() const { return m_namespace; }
+
+    // SIGINT, SIGTERM and SIGHUP end app's loop, so the segment is removed on
+    // the normal way out.
+    static void QuitOnSignals(QCoreApplication& app);
 
     // Removes demo namespaces whose owning process no longer runs.
     static void RemoveStaleSegments();

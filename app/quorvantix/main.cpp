@@ -4,6 +4,7 @@
 #include "link/AcTransmitManage.h"
 #include "records/CSqlManagement.h"
 #include "screens/OperatorPages.h"
+#include "screens/ScreenSeams.h"
 #include "screens/WidgetMessageSink.h"
 #include "shell/MainWindow.h"
 #include "shell/base/ProgramDirectory.h"
@@ -29,23 +30,34 @@ int main(int argc, char** argv) {
     if (parsed.home)
         SetProgramDirectory(*parsed.home);
 
-    if (demo.Requested() && !demo.Start(GetProgramDirectory()))
-        return 1;
+    if (demo.Requested()) {
+        if (!demo.Start(GetProgramDirectory()))
+            return 1;
+        SetPreferredAdapter(demo.NearEnd());
+    }
 
     StartupHooks hooks;
     hooks.obtainTransmitManager = [] { return AcTransmitManage::GetInstance(); };
     SetMainWindowPageFactory(MakeOperatorPage);
     // hooks.buildSkinPaths: the skin layer of the shell plugs in here.
     hooks.obtainRecordStore = [] { return CSqlManagement::GetInstance(); };
-    hooks.runMainWindow = [&argc, argv] {
+    hooks.runMainWindow = [&argc, argv, &demo] {
         // The Qt application object lives exactly as long as the main window's loop,
         // so every window is gone before the singletons are destroyed at exit.
         QApplication app(argc, argv);
+        if (demo.Requested())
+            DemoSegment::QuitOnSignals(app);
         WidgetMessageSink boxes;
         MessageSink* previous = SetMessageSink(&boxes);
         const int code = RunMainWindow(app);
         SetMessageSink(previous);
         return code;
     };
-    return RunStartupSequence(hooks);
+    const int code = RunStartupSequence(hooks);
+    if (demo.Requested()) {
+        // Stop capturing on the near end before it goes.
+        AcTransmitManage::GetInstance()->Stop();
+        demo.Stop();
+    }
+    return code;
 }
