@@ -7,6 +7,7 @@
 #include "screens/CModifyWebLogConfigDlg.h"
 #include "screens/CModifyWebLogDlg.h"
 #include "screens/CStatusDlg.h"
+#include "shell/CChildDlg.h"
 #include "shell/base/Settings.h"
 #include "tests/screens/ScreenTestSupport.h"
 
@@ -310,6 +311,41 @@ TEST_F(ListPageTest, ModifyHandsTheCheckedDevicesAndTimerFollowsThem) {
     EXPECT_EQ(page.CellText(3, 3), QStringLiteral("TransmitFinish"));
     EXPECT_EQ(page.CellText(2, 4), QStringLiteral("WaitOperate"));
     SetDialogRunner(previous);
+}
+
+} // namespace
+
+namespace {
+
+// The pages in the real page host: a page chosen on a page selector reaches
+// the page that owns it, and the host refreshes the page it shows.
+TEST_F(ListPageTest, PageHostRoutesPagesAndRefreshes) {
+    AddDevices(49);
+    CSqlManagement* s = store.get();
+    CChildDlg host(nullptr, [s](int id, QWidget* parent) -> CTPage* {
+        if (id == CTPage::kParameterPage)
+            return new CModifyRouterInfoDlg(parent, s);
+        if (id == CTPage::kStatusPage)
+            return new CStatusDlg(parent, s);
+        return new CModifyWebLogDlg(parent, s);
+    });
+    auto* status = static_cast<CStatusDlg*>(host.Page(CTPage::kStatusPage));
+    auto* parameter = static_cast<CModifyRouterInfoDlg*>(host.Page(CTPage::kParameterPage));
+    host.OnTimer(CChildDlg::kRefreshOnShowTimer);
+    EXPECT_EQ(status->DataRowCount(), 48);
+    EXPECT_EQ(parameter->DataRowCount(), 0); // hidden pages load when shown
+
+    host.OnPageChangeNotice(CTPage::kParameterPage, 2);
+    ASSERT_EQ(parameter->DataRowCount(), 1);
+    EXPECT_EQ(parameter->CellText(1, 1), QStringLiteral("49"));
+    EXPECT_EQ(parameter->CountText()->text(), QStringLiteral("Online device count:49"));
+    EXPECT_EQ(parameter->Pager()->CurrentPage(), 2);
+
+    // A search switches the host's automatic refresh off until it ends.
+    status->OnSearchButton();
+    EXPECT_FALSE(host.AutoRefresh());
+    status->OnSearchButton();
+    EXPECT_TRUE(host.AutoRefresh());
 }
 
 } // namespace
