@@ -184,7 +184,7 @@ void AcTransmitManage::ReceiveLoop() {
     // for the full 65536-byte snapshot, so a 256 KiB buffer holds three
     // frames. The receive thread must absorb every device's answer to one
     // broadcast at once: its one handle gets room for some 480 frames.
-    const bool opened = handle.Open(device, 1, kReceiveBufferBytes);
+    const bool opened = handle.Open(device, 1, kReceiveBufferBytes) || handle.Open(device, 1);
     if (opened)
         handle.SetFilter(device, "ether dst " + MacTextLower(mac) + " and ether proto 0x6262");
     {
@@ -251,19 +251,7 @@ void AcTransmitManage::ManageLoop() {
 
 void AcTransmitManage::GetAdapterList(std::vector<AdapterRecord>& list) {
     std::lock_guard<std::mutex> g(adapterLock_);
-    list.clear();
-    for (const AdapterRecord& node : ReadLocalAdapterNodes()) {
-        if (node.kind != 1)
-            continue;
-        AdapterRecord r;
-        std::memset(&r, 0, sizeof r);
-        const auto* src = reinterpret_cast<const std::uint8_t*>(&node);
-        auto* dst = reinterpret_cast<std::uint8_t*>(&r);
-        std::memcpy(dst + 1, src + 1, 400);
-        std::memcpy(dst + 404, src + 404, 484);
-        std::memcpy(dst + 888, src + 888, 32);
-        list.push_back(r);
-    }
+    list = AdapterListFromNodes(ReadLocalAdapterNodes());
 }
 
 bool AcTransmitManage::FindCaptureDevice(AdapterRecord record) {

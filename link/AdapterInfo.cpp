@@ -77,3 +77,20 @@ std::string AdapterChooserText(const AdapterRecord& record) {
     return std::string(record.description, strnlen(record.description, sizeof record.description)) +
            " (" + mac + ")";
 }
+
+std::vector<AdapterRecord> AdapterListFromNodes(const std::vector<AdapterRecord>& nodes) {
+    std::vector<AdapterRecord> list;
+    for (const AdapterRecord& node : nodes) {
+        if (node.kind != 1)
+            continue;
+        AdapterRecord r;
+        std::memset(&r, 0, sizeof r);
+        const auto* src = reinterpret_cast<const std::uint8_t*>(&node);
+        auto* dst = reinterpret_cast<std::uint8_t*>(&r);
+        std::memcpy(dst + 1, src + 1, 400);
+        std::memcpy(dst + 404, src + 404, 484);
+        std::memcpy(dst + 888, src + 888, 32);
+        list.push_back(r);
+    }
+    return list;
+}

@@ -24,5 +24,9 @@ static_assert(sizeof(AdapterRecord) == 924);
 // kind 2. Description: the driver's name when known, else the interface name.
 std::vector<AdapterRecord> ReadLocalAdapterNodes();
 
+// The adapter list made from the layer's nodes: only nodes of kind 1, each
+// copied with byte 0, the gap (401..403) and the link (920..923) left zero.
+std::vector<AdapterRecord> AdapterListFromNodes(const std::vector<AdapterRecord>& nodes);
+
 // The chooser text of the status page: description, " (", MAC in upper case, ")".
 std::string AdapterChooserText(const AdapterRecord& record);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -148,6 +149,7 @@ void ManyDevices(const qvtest::NetNs& ns, const std::string& dir, const std::uin
 
 int main() {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::signal(SIGPIPE, SIG_IGN); // a closed output must not skip the clean-up
     if (!qvtest::IsRoot()) {
         std::printf("bench_transfer: run as root (it makes a network namespace)\n");
         return 1;

@@ -1,9 +1,13 @@
 // Transfer jobs on a veth pair against quorvantix-devsim: kinds, statuses,
 // and many devices at once over a lossy link.
 
+#include "link/AcTransmitManage.h"
 #include "link/TransferRunner.h"
 #include "records/CSqlManagement.h"
+#include "shell/base/ProgramDirectory.h"
 #include "tests/link/LinkNetFixture.h"
+
+#include <sys/wait.h>
 
 namespace qvtest {
 namespace {
@@ -131,6 +135,54 @@ TEST_F(JobNetTest, FiftyDevicesOverALossyLinkReceiveIdenticalFiles) {
     }
     const std::string summary = StopDevsim();
     EXPECT_EQ(summary.find("dropped-data 0\n"), std::string::npos) << summary;
+}
+
+// The whole road: the files are sent (4), then the device's verdicts arrive
+// at the receive thread (2 for the configuration, 3 for a logo that is not a JPEG).
+TEST_F(JobNetTest, VerdictsFollowTheTransfer) {
+    StartDevsim({"--first-mac", "02:00:00:00:10:00", "--verdict-delay", "50"});
+    AcTransmitManage link(store_.get());
+    link.SetAdapter(ns_->toolSide(), toolMac_);
+    ASSERT_TRUE(link.Init());
+    std::uint8_t mac[6];
+    DeviceMac(0, mac);
+    AddRow(mac);
+    const std::string text = MacTextUpper(mac);
+    Run(MakeTransferJob(mac, toolMac_, 3, WriteFile("c.xml", Config(3000, 1)),
+                        WriteFile("logo.jpg", PatternBytes(3000))));
+    EXPECT_TRUE(WaitFor([&] { return store_->GetParaStatus(text) == OperateSuccess; }, 3000));
+    EXPECT_TRUE(WaitFor([&] { return store_->GetLogStatus(text) == OperateFail; }, 3000));
+    link.Stop();
+}
+
+// The program ends while transfer threads still wait for acknowledgements:
+// no crash, and the database file is removed.
+TEST_F(JobNetTest, LeavingWhileTransfersRunEndsCleanly) {
+    StartDevsim({"--count", "5", "--silent", "5", "--first-mac", "02:00:00:00:10:00"});
+    const std::string logoPath = WriteFile("logo.jpg", Logo(3000));
+    const std::string configPath = WriteFile("c.xml", Config(3000, 1));
+    const std::string home = dir_.path() + "child/";
+    std::filesystem::create_directories(home);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        SetProgramDirectory(home);
+        AcTransmitManage* link = AcTransmitManage::GetInstance();
+        link->SetAdapter(ns_->toolSide(), toolMac_);
+        link->Init();
+        for (int i = 0; i < 5; ++i) {
+            std::uint8_t mac[6];
+            DeviceMac(i, mac);
+            StartTransferJob(MakeTransferJob(mac, toolMac_, 3, configPath, logoPath));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::exit(std::filesystem::exists(home + "data.db") ? 0 : 3);
+    }
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(std::filesystem::exists(home + "data.db"));
 }
 
 } // namespace

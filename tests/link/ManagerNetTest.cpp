@@ -127,7 +127,12 @@ TEST_F(ManagerNetTest, InitTwiceLeavesOneThreadOfEach) {
     StartDevsim({"--count", "3"});
     ASSERT_TRUE(manager_->Init());
     ASSERT_TRUE(manager_->Init());
-    ASSERT_TRUE(WaitFor([&] { return manager_->RunningReceiveThreads() == 1; }, 1000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return manager_->RunningReceiveThreads() == 1 && manager_->RunningManageThreads() == 1;
+        },
+        1000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(manager_->RunningReceiveThreads(), 1);
     EXPECT_EQ(manager_->RunningManageThreads(), 1);
     // And the restarted threads still work.

@@ -128,4 +128,26 @@ TEST(AdapterInfo, ChooserTextShowsDescriptionAndUpperCaseMac) {
     std::strcpy(r.description, "e1000e");
     EXPECT_EQ(AdapterChooserText(r), "e1000e (00:1A:2B:3C:4D:5E)");
 }
+TEST(AdapterInfo, ListTakesKindOneNodesAndClearsKindGapAndLink) {
+    std::vector<AdapterRecord> nodes(3);
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        std::memset(&nodes[i], static_cast<int>(0xA0 + i), sizeof nodes[i]);
+        nodes[i].description[131] = '\0';
+        nodes[i].adapterName[259] = '\0';
+    }
+    nodes[0].kind = 1;
+    nodes[1].kind = 2; // never taken, whatever its content
+    nodes[2].kind = 1;
+    const std::vector<AdapterRecord> list = AdapterListFromNodes(nodes);
+    ASSERT_EQ(list.size(), 2u);
+    for (std::size_t n = 0; n < 2; ++n) {
+        const auto* b = reinterpret_cast<const std::uint8_t*>(&list[n]);
+        const std::uint8_t fill = n == 0 ? 0xA0 : 0xA2;
+        for (std::size_t i = 0; i < sizeof(AdapterRecord); ++i) {
+            const bool zero = i == 0 || (i >= 401 && i < 404) || i >= 920 || i == 140 || i == 400;
+            ASSERT_EQ(b[i], zero ? 0 : fill) << "record " << n << " byte " << i;
+        }
+    }
+}
+
 } // namespace

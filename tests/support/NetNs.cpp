@@ -10,6 +10,7 @@
 #include <net/if.h>
 #include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -104,6 +105,9 @@ pid_t NetNs::Spawn(const std::vector<std::string>& argv, const std::string& stdo
         outFd = open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const pid_t pid = fork();
     if (pid == 0) {
+        // The child ends with its parent, so an interrupted test or benchmark
+        // leaves no emulator behind.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (setns(nsFd, CLONE_NEWNET) != 0)
             _exit(127);
         if (outFd >= 0)

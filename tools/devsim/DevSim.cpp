@@ -227,7 +227,7 @@ public:
     int Run() {
         // Room for a burst from hundreds of transfers at once (each ring slot
         // holds a full 65536-byte snapshot on interfaces with offloads).
-        if (!handle_.Open(o_.interface, 1, 64 << 20)) {
+        if (!handle_.Open(o_.interface, 1, 64 << 20) && !handle_.Open(o_.interface, 1)) {
             std::fprintf(stderr, "cannot open %s\n", o_.interface.c_str());
             return 1;
         }
