@@ -12,6 +12,7 @@
 #include <pcap/pcap.h>
 
 namespace {
+constexpr int kReceiveBufferBytes = 32 << 20;
 std::atomic<AcTransmitManage*> g_instance{nullptr};
 std::once_flag g_instanceOnce;
 
@@ -169,7 +170,11 @@ void AcTransmitManage::ReceiveLoop() {
     std::uint8_t mac[6];
     AdapterMac(mac);
     CaptureHandle handle;
-    if (!handle.Open(device, 1))
+    // On an interface with segmentation offloads libpcap sizes each ring slot
+    // for the full 65536-byte snapshot, so a 256 KiB buffer holds three
+    // frames. The receive thread must absorb every device's answer to one
+    // broadcast at once: its one handle gets room for some 480 frames.
+    if (!handle.Open(device, 1, kReceiveBufferBytes))
         return;
     handle.SetFilter(device, "ether dst " + MacTextLower(mac) + " and ether proto 0x6262");
     for (;;) {

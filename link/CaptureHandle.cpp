@@ -4,7 +4,7 @@
 #include <poll.h>
 #include <time.h>
 
-bool CaptureHandle::Open(const std::string& deviceName, int timeoutMs) {
+bool CaptureHandle::Open(const std::string& deviceName, int timeoutMs, int bufferBytes) {
     Close();
     if (deviceName.empty())
         return false;
@@ -16,7 +16,7 @@ bool CaptureHandle::Open(const std::string& deviceName, int timeoutMs) {
     pcap_set_promisc(p, 1);
     pcap_set_timeout(p, timeoutMs);
     pcap_set_immediate_mode(p, 1);
-    pcap_set_buffer_size(p, 256 * 1024);
+    pcap_set_buffer_size(p, bufferBytes);
     if (pcap_activate(p) < 0) {
         pcap_close(p);
         return false;
@@ -24,7 +24,14 @@ bool CaptureHandle::Open(const std::string& deviceName, int timeoutMs) {
     // Only frames arriving at the adapter: our own transmissions are not
     // looped back into the capture.
     pcap_setdirection(p, PCAP_D_IN);
+    // libpcap's blocking read in immediate mode waits for a frame however long
+    // that takes; the read timeout is therefore kept here, over a
+    // non-blocking handle and a wait on its descriptor.
+    char nbErr[PCAP_ERRBUF_SIZE] = {};
+    pcap_setnonblock(p, 1, nbErr);
     pcap_ = p;
+    timeoutMs_ = timeoutMs;
+    nonBlocking_ = false;
     return true;
 }
 
@@ -52,8 +59,10 @@ bool CaptureHandle::SetFilter(const std::string& deviceName, const std::string& 
 }
 
 bool CaptureHandle::SetNonBlocking() {
-    char errbuf[PCAP_ERRBUF_SIZE] = {};
-    return pcap_ != nullptr && pcap_setnonblock(pcap_, 1, errbuf) == 0;
+    if (pcap_ == nullptr)
+        return false;
+    nonBlocking_ = true;
+    return true;
 }
 
 bool CaptureHandle::Send(const std::uint8_t* buffer, std::size_t length) {
@@ -65,7 +74,11 @@ int CaptureHandle::Next(const std::uint8_t*& data, std::size_t& length) {
         return -1;
     pcap_pkthdr* header = nullptr;
     const u_char* bytes = nullptr;
-    const int rc = pcap_next_ex(pcap_, &header, &bytes);
+    int rc = pcap_next_ex(pcap_, &header, &bytes);
+    if (rc == 0 && !nonBlocking_) {
+        WaitReadable(static_cast<long long>(timeoutMs_) * 1000000LL);
+        rc = pcap_next_ex(pcap_, &header, &bytes);
+    }
     if (rc == 1) {
         data = bytes;
         length = header->caplen;

@@ -19,21 +19,22 @@ public:
     CaptureHandle& operator=(const CaptureHandle&) = delete;
 
     // False when the device name is empty or the device cannot be activated.
-    bool Open(const std::string& deviceName, int timeoutMs);
+    bool Open(const std::string& deviceName, int timeoutMs, int bufferBytes = 256 * 1024);
     bool IsOpen() const { return pcap_ != nullptr; }
     void Close();
 
     // Compiles (optimised, with the device's network mask) and installs a
     // capture filter. False on any failure; the handle stays usable.
     bool SetFilter(const std::string& deviceName, const std::string& expression);
+    // From now on Next() returns at once when no frame is waiting.
     bool SetNonBlocking();
 
     // Sends length bytes of buffer; true when the whole frame went out.
     bool Send(const std::uint8_t* buffer, std::size_t length);
 
-    // Reads the next frame: 1 with data/length set, 0 when none is waiting
-    // (or the read timed out), -1 on error. The data stays valid until the
-    // next call.
+    // Reads the next frame: 1 with data/length set, 0 when none arrived
+    // within the read timeout (at once in non-blocking mode), -1 on error. The data stays valid
+    // until the next call.
     int Next(const std::uint8_t*& data, std::size_t& length);
 
     // The descriptor that becomes readable when a frame is waiting; -1 if none.
@@ -47,4 +48,6 @@ public:
 
 private:
     pcap_t* pcap_ = nullptr;
+    int timeoutMs_ = 0;
+    bool nonBlocking_ = false;
 };

@@ -110,6 +110,9 @@ bool SendFileOn(const std::string& deviceName, const TransmitFrame& frameTemplat
     if (file.get() == nullptr)
         return false;
     std::FILE* f = file.get();
+    // Unbuffered: every chunk is read from the file as it is now, so a file
+    // that shrinks meanwhile is noticed at once.
+    std::setvbuf(f, nullptr, _IONBF, 0);
     if (std::fseek(f, 0, SEEK_END) != 0)
         return false;
     const long long fileLength = ftello(f);

@@ -6,9 +6,14 @@
 
 #include <QImageReader>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 std::int64_t GetFileSize(const std::string& path) {
+    // A folder opens on Linux but has no size as a file.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return 0;
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return 0;

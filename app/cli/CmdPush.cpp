@@ -222,6 +222,12 @@ int RunPush(const std::vector<std::string>& args) {
         std::fprintf(stderr, "push: cannot listen on %s\n", o.adapter.c_str());
         return kExitFailed;
     }
+    // The status page searches long after its adapter was selected; here the
+    // receive thread is given a moment to open its handle before the first
+    // broadcast, so the first replies are not missed.
+    for (int i = 0; i < 200 && link->RunningReceiveThreads() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     Search(*link, *store, o.broadcasts);
 
     std::vector<std::string> devices;

@@ -35,6 +35,7 @@ TEST(FileSize, MissingIsZero) {
     dir.write("a", std::string(1234, 'x'));
     EXPECT_EQ(GetFileSize(dir.file("a")), 1234);
     EXPECT_EQ(GetFileSize(dir.file("missing")), 0);
+    EXPECT_EQ(GetFileSize(dir.path()), 0);
 }
 
 TEST(Caption, FormatAndRounding) {

@@ -1,0 +1,137 @@
+// Transfer jobs on a veth pair against quorvantix-devsim: kinds, statuses,
+// and many devices at once over a lossy link.
+
+#include "link/TransferRunner.h"
+#include "records/CSqlManagement.h"
+#include "tests/link/LinkNetFixture.h"
+
+namespace qvtest {
+namespace {
+
+class JobNetTest : public LinkNetTest {
+protected:
+    void SetUp() override {
+        LinkNetTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        store_ = std::make_unique<CSqlManagement>(dir_.path());
+        ASSERT_TRUE(store_->IsOpen());
+    }
+    void TearDown() override {
+        store_.reset();
+        LinkNetTest::TearDown();
+    }
+    static void DeviceMac(int i, std::uint8_t mac[6]) {
+        const std::uint8_t base[6] = {0x02, 0x00, 0x00, 0x00, 0x10, 0x00};
+        std::memcpy(mac, base, 6);
+        mac[5] = static_cast<std::uint8_t>(i);
+    }
+    void AddRow(const std::uint8_t mac[6]) {
+        DiscoveredDevice d;
+        std::memset(&d, 0, sizeof d);
+        std::memcpy(d.macText, MacTextUpper(mac).c_str(), 17);
+        std::strcpy(d.time, "2026-01-01 00:00:00");
+        ASSERT_TRUE(store_->SaveDiscoveredDevice(d));
+    }
+    void Run(const TransferJob& job, const TransferTiming& timing = {}) {
+        RunTransferJob(
+            job, [this] { return ns_->toolSide(); }, store_.get(), timing);
+    }
+    static std::string Logo(std::size_t n) {
+        std::string s = PatternBytes(n, 9);
+        s[0] = static_cast<char>(0xFF);
+        s[1] = static_cast<char>(0xD8);
+        return s;
+    }
+    static std::string Config(std::size_t n, unsigned salt) {
+        std::string s = PatternBytes(n, salt);
+        s.replace(0, 20, "<Value Name=\"x\" />\n");
+        return s;
+    }
+    std::string Received(const std::uint8_t mac[6], const char* kind, int n = 1) const {
+        std::string text = MacTextUpper(mac);
+        std::replace(text.begin(), text.end(), ':', '-');
+        return ReadFileBytes(dir_.file("out/" + text + "-" + kind + "-" + std::to_string(n)));
+    }
+    std::unique_ptr<CSqlManagement> store_;
+};
+
+TEST_F(JobNetTest, KindsSendTheirFilesAndSetStatuses) {
+    StartDevsim({"--count", "3", "--first-mac", "02:00:00:00:10:00", "--output", dir_.file("out")});
+    const std::string logo = Logo(3000);
+    const std::string config = Config(5000, 1);
+    const std::string logoPath = WriteFile("logo.jpg", logo);
+    const std::string configPath = WriteFile("c.xml", config);
+    struct Case {
+        int kind;
+        bool logoSent, configSent;
+    };
+    const Case cases[] = {{1, true, false}, {2, false, true}, {7, true, true}};
+    for (int i = 0; i < 3; ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.kind);
+        std::uint8_t mac[6];
+        DeviceMac(i, mac);
+        AddRow(mac);
+        Run(MakeTransferJob(mac, toolMac_, c.kind, configPath, logoPath));
+        const std::string text = MacTextUpper(mac);
+        EXPECT_EQ(store_->GetLogStatus(text), c.logoSent ? TransmitFinish : WaitOperate);
+        EXPECT_EQ(store_->GetParaStatus(text), c.configSent ? TransmitFinish : WaitOperate);
+        EXPECT_EQ(Received(mac, "logo") == logo, c.logoSent);
+        EXPECT_EQ(Received(mac, "para") == config, c.configSent);
+    }
+}
+
+TEST_F(JobNetTest, BothKindsStillSendTheConfigurationWhenTheLogoFails) {
+    StartDevsim({"--first-mac", "02:00:00:00:10:00", "--output", dir_.file("out")});
+    std::uint8_t mac[6];
+    DeviceMac(0, mac);
+    AddRow(mac);
+    const std::string config = Config(2500, 2);
+    Run(MakeTransferJob(mac, toolMac_, 3, WriteFile("c.xml", config), dir_.file("missing.jpg")));
+    const std::string text = MacTextUpper(mac);
+    EXPECT_EQ(store_->GetLogStatus(text), TransmitFail);
+    EXPECT_EQ(store_->GetParaStatus(text), TransmitFinish);
+    EXPECT_EQ(Received(mac, "para"), config);
+}
+
+TEST_F(JobNetTest, FiftyDevicesOverALossyLinkReceiveIdenticalFiles) {
+    const int devices = 50;
+    StartDevsim({"--count", std::to_string(devices), "--first-mac", "02:00:00:00:10:00",
+                 "--drop-data", "0.05", "--drop-ack", "0.05", "--seed", "7", "--output",
+                 dir_.file("out")});
+    const std::string logo = Logo(6000);
+    const std::string logoPath = WriteFile("logo.jpg", logo);
+    std::vector<std::string> configs;
+    std::vector<TransferJob> jobs;
+    for (int i = 0; i < devices; ++i) {
+        std::uint8_t mac[6];
+        DeviceMac(i, mac);
+        AddRow(mac);
+        configs.push_back(Config(60000, static_cast<unsigned>(i)));
+        const std::string path = WriteFile("c" + std::to_string(i) + ".xml", configs.back());
+        jobs.push_back(MakeTransferJob(mac, toolMac_, 3, path, logoPath));
+    }
+    TransferTiming timing;
+    timing.retransmitInterval = std::chrono::milliseconds(200);
+    std::vector<std::thread> threads;
+    for (const TransferJob& job : jobs)
+        threads.emplace_back([&, job] { Run(job, timing); });
+    for (std::thread& t : threads)
+        t.join();
+    for (int i = 0; i < devices; ++i) {
+        std::uint8_t mac[6];
+        DeviceMac(i, mac);
+        SCOPED_TRACE(MacTextUpper(mac));
+        EXPECT_EQ(store_->GetLogStatus(MacTextUpper(mac)), TransmitFinish);
+        EXPECT_EQ(store_->GetParaStatus(MacTextUpper(mac)), TransmitFinish);
+        EXPECT_TRUE(Received(mac, "logo") == logo);
+        EXPECT_TRUE(Received(mac, "para") == configs[static_cast<std::size_t>(i)]);
+        EXPECT_TRUE(Received(mac, "logo", 2).empty());
+    }
+    const std::string summary = StopDevsim();
+    EXPECT_EQ(summary.find("dropped-data 0\n"), std::string::npos) << summary;
+}
+
+} // namespace
+} // namespace qvtest
