@@ -16,26 +16,26 @@ constexpr size_t kMiniSector = 64;
 constexpr size_t kHeaderDifat = 109;
 constexpr uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
-uint16_t Get16(const uint8_t* p) {
+uint16_t Le16(const uint8_t* p) {
     return uint16_t(p[0] | (p[1] << 8));
 }
-uint32_t Get32(const uint8_t* p) {
+uint32_t Le32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
-uint64_t Get64(const uint8_t* p) {
-    return uint64_t(Get32(p)) | (uint64_t(Get32(p + 4)) << 32);
+uint64_t Le64(const uint8_t* p) {
+    return uint64_t(Le32(p)) | (uint64_t(Le32(p + 4)) << 32);
 }
-void Put16(uint8_t* p, uint16_t v) {
+void SetLe16(uint8_t* p, uint16_t v) {
     p[0] = uint8_t(v);
     p[1] = uint8_t(v >> 8);
 }
-void Put32(uint8_t* p, uint32_t v) {
+void SetLe32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         p[i] = uint8_t(v >> (8 * i));
 }
-void Put64(uint8_t* p, uint64_t v) {
-    Put32(p, uint32_t(v));
-    Put32(p + 4, uint32_t(v >> 32));
+void SetLe64(uint8_t* p, uint64_t v) {
+    SetLe32(p, uint32_t(v));
+    SetLe32(p + 4, uint32_t(v >> 32));
 }
 
 char16_t Upper(char16_t c) {
@@ -111,12 +111,12 @@ bool XlsCompoundFile::Load(const std::vector<uint8_t>& image) {
     if (image.size() < kSector || std::memcmp(image.data(), kSignature, 8) != 0)
         return fail();
     const uint8_t* h = image.data();
-    if (Get16(h + 28) != 0xFFFE)
+    if (Le16(h + 28) != 0xFFFE)
         return fail();
-    const unsigned shift = Get16(h + 30);
+    const unsigned shift = Le16(h + 30);
     if (shift != 9 && shift != 12)
         return fail();
-    if (Get16(h + 32) != 6)
+    if (Le16(h + 32) != 6)
         return fail();
     const size_t sectorSize = size_t(1) << shift;
     if (image.size() <= sectorSize && shift == 12)
@@ -133,20 +133,20 @@ bool XlsCompoundFile::Load(const std::vector<uint8_t>& image) {
     };
     const size_t perSector = sectorSize / 4;
 
-    const uint32_t fatCount = Get32(h + 44);
-    const uint32_t firstDir = Get32(h + 48);
-    const uint32_t miniCutoff = Get32(h + 56);
-    const uint32_t firstMiniFat = Get32(h + 60);
-    const uint32_t miniFatCount = Get32(h + 64);
-    uint32_t difatSect = Get32(h + 68);
-    const uint32_t difatCount = Get32(h + 72);
+    const uint32_t fatCount = Le32(h + 44);
+    const uint32_t firstDir = Le32(h + 48);
+    const uint32_t miniCutoff = Le32(h + 56);
+    const uint32_t firstMiniFat = Le32(h + 60);
+    const uint32_t miniFatCount = Le32(h + 64);
+    uint32_t difatSect = Le32(h + 68);
+    const uint32_t difatCount = Le32(h + 72);
     if (fatCount > sectorCount || difatCount > sectorCount || miniFatCount > sectorCount)
         return fail();
 
     // FAT sector numbers: 109 in the header, the rest in the DIFAT chain.
     std::vector<uint32_t> fatSectors;
     for (size_t i = 0; i < kHeaderDifat && fatSectors.size() < fatCount; ++i)
-        fatSectors.push_back(Get32(h + 76 + 4 * i));
+        fatSectors.push_back(Le32(h + 76 + 4 * i));
     std::vector<bool> difatSeen(sectorCount, false);
     std::vector<uint8_t> buf(sectorSize);
     while (fatSectors.size() < fatCount) {
@@ -155,8 +155,8 @@ bool XlsCompoundFile::Load(const std::vector<uint8_t>& image) {
         difatSeen[difatSect] = true;
         sector(difatSect, buf.data());
         for (size_t i = 0; i + 1 < perSector && fatSectors.size() < fatCount; ++i)
-            fatSectors.push_back(Get32(buf.data() + 4 * i));
-        difatSect = Get32(buf.data() + 4 * (perSector - 1));
+            fatSectors.push_back(Le32(buf.data() + 4 * i));
+        difatSect = Le32(buf.data() + 4 * (perSector - 1));
     }
     std::vector<bool> fatSeen(sectorCount, false);
     std::vector<uint32_t> fat;
@@ -167,7 +167,7 @@ bool XlsCompoundFile::Load(const std::vector<uint8_t>& image) {
         fatSeen[s] = true;
         sector(s, buf.data());
         for (size_t i = 0; i < perSector; ++i)
-            fat.push_back(Get32(buf.data() + 4 * i));
+            fat.push_back(Le32(buf.data() + 4 * i));
     }
 
     ChainReader chains(fat, sectorCount);
@@ -204,21 +204,21 @@ bool XlsCompoundFile::Load(const std::vector<uint8_t>& image) {
     for (size_t i = 0; i < entryCount; ++i) {
         const uint8_t* p = dir.data() + 128 * i;
         RawEntry& e = raw[i];
-        unsigned nameBytes = Get16(p + 64);
+        unsigned nameBytes = Le16(p + 64);
         if (nameBytes > 64)
             nameBytes = 64;
         for (unsigned k = 0; k + 1 < nameBytes; k += 2) {
-            char16_t c = Get16(p + k);
+            char16_t c = Le16(p + k);
             if (c == 0)
                 break;
             e.name.push_back(c);
         }
         e.type = p[66];
-        e.left = Get32(p + 68);
-        e.right = Get32(p + 72);
-        e.child = Get32(p + 76);
-        e.start = Get32(p + 116);
-        e.size = shift == 9 ? Get32(p + 120) : Get64(p + 120);
+        e.left = Le32(p + 68);
+        e.right = Le32(p + 72);
+        e.child = Le32(p + 76);
+        e.start = Le32(p + 116);
+        e.size = shift == 9 ? Le32(p + 120) : Le64(p + 120);
         e.p = p;
     }
     if (entryCount == 0 || raw[0].type != 5)
@@ -240,7 +240,7 @@ bool XlsCompoundFile::Load(const std::vector<uint8_t>& image) {
             sector(chain[i], mf.data() + i * sectorSize);
         miniFat.resize(mf.size() / 4);
         for (size_t i = 0; i < miniFat.size(); ++i)
-            miniFat[i] = Get32(mf.data() + 4 * i);
+            miniFat[i] = Le32(mf.data() + 4 * i);
     }
     ChainReader miniChains(miniFat, miniStream.size() / kMiniSector);
 
@@ -266,9 +266,9 @@ bool XlsCompoundFile::Load(const std::vector<uint8_t>& image) {
             return fail();
         e.type = EntryType(r.type);
         std::memcpy(e.clsid.data(), r.p + 80, 16);
-        e.stateBits = Get32(r.p + 96);
-        e.created = Get64(r.p + 100);
-        e.modified = Get64(r.p + 108);
+        e.stateBits = Le32(r.p + 96);
+        e.created = Le64(r.p + 100);
+        e.modified = Le64(r.p + 108);
         if (r.type == 2) {
             if (r.size > image.size())
                 return fail();
@@ -443,64 +443,64 @@ std::vector<uint8_t> XlsCompoundFile::Save() const {
 
     uint8_t* h = out.data();
     std::memcpy(h, kSignature, 8);
-    Put16(h + 24, 0x003E);
-    Put16(h + 26, 3);
-    Put16(h + 28, 0xFFFE);
-    Put16(h + 30, 9);
-    Put16(h + 32, 6);
-    Put32(h + 44, uint32_t(fatSectors));
-    Put32(h + 48, dirStart);
-    Put32(h + 56, kMiniCutoff);
-    Put32(h + 60, miniFatStart);
-    Put32(h + 64, uint32_t(miniFatSectors));
-    Put32(h + 68, difatSectors ? uint32_t(firstDifat) : kEndOfChain);
-    Put32(h + 72, uint32_t(difatSectors));
+    SetLe16(h + 24, 0x003E);
+    SetLe16(h + 26, 3);
+    SetLe16(h + 28, 0xFFFE);
+    SetLe16(h + 30, 9);
+    SetLe16(h + 32, 6);
+    SetLe32(h + 44, uint32_t(fatSectors));
+    SetLe32(h + 48, dirStart);
+    SetLe32(h + 56, kMiniCutoff);
+    SetLe32(h + 60, miniFatStart);
+    SetLe32(h + 64, uint32_t(miniFatSectors));
+    SetLe32(h + 68, difatSectors ? uint32_t(firstDifat) : kEndOfChain);
+    SetLe32(h + 72, uint32_t(difatSectors));
     for (size_t i = 0; i < kHeaderDifat; ++i)
-        Put32(h + 76 + 4 * i, i < fatSectors ? uint32_t(i) : kFreeSect);
+        SetLe32(h + 76 + 4 * i, i < fatSectors ? uint32_t(i) : kFreeSect);
     for (size_t d = 0; d < difatSectors; ++d) {
         uint8_t* p = at(firstDifat + d);
         for (size_t k = 0; k < 127; ++k) {
             size_t f = kHeaderDifat + d * 127 + k;
-            Put32(p + 4 * k, f < fatSectors ? uint32_t(f) : kFreeSect);
+            SetLe32(p + 4 * k, f < fatSectors ? uint32_t(f) : kFreeSect);
         }
-        Put32(p + 508, d + 1 < difatSectors ? uint32_t(firstDifat + d + 1) : kEndOfChain);
+        SetLe32(p + 508, d + 1 < difatSectors ? uint32_t(firstDifat + d + 1) : kEndOfChain);
     }
     for (size_t i = 0; i < fat.size(); ++i)
-        Put32(at(i / 128) + 4 * (i % 128), fat[i]);
+        SetLe32(at(i / 128) + 4 * (i % 128), fat[i]);
 
     // Directory entries; unused slots of the last sector stay empty.
     for (size_t i = 0; i < dirSectors * 4; ++i) {
         uint8_t* p = at(dirStart + i / 4) + 128 * (i % 4);
         if (i >= n) {
-            Put32(p + 68, kNoStream);
-            Put32(p + 72, kNoStream);
-            Put32(p + 76, kNoStream);
+            SetLe32(p + 68, kNoStream);
+            SetLe32(p + 72, kNoStream);
+            SetLe32(p + 76, kNoStream);
             continue;
         }
         const Entry& e = entries_[i];
         size_t len = std::min<size_t>(e.name.size(), 31);
         for (size_t k = 0; k < len; ++k)
-            Put16(p + 2 * k, e.name[k]);
-        Put16(p + 64, uint16_t((len + 1) * 2));
+            SetLe16(p + 2 * k, e.name[k]);
+        SetLe16(p + 64, uint16_t((len + 1) * 2));
         p[66] = uint8_t(e.type);
         p[67] = i == 0 ? 1 : colour[i];
-        Put32(p + 68, i == 0 ? kNoStream : left[i]);
-        Put32(p + 72, i == 0 ? kNoStream : right[i]);
-        Put32(p + 76, e.type == EntryType::Stream ? kNoStream : child[i]);
+        SetLe32(p + 68, i == 0 ? kNoStream : left[i]);
+        SetLe32(p + 72, i == 0 ? kNoStream : right[i]);
+        SetLe32(p + 76, e.type == EntryType::Stream ? kNoStream : child[i]);
         std::memcpy(p + 80, e.clsid.data(), 16);
-        Put32(p + 96, e.stateBits);
-        Put64(p + 100, e.created);
-        Put64(p + 108, e.modified);
+        SetLe32(p + 96, e.stateBits);
+        SetLe64(p + 100, e.created);
+        SetLe64(p + 108, e.modified);
         if (i == 0) {
-            Put32(p + 116, mini.empty() ? kEndOfChain : miniStart);
-            Put32(p + 120, uint32_t(mini.size()));
+            SetLe32(p + 116, mini.empty() ? kEndOfChain : miniStart);
+            SetLe32(p + 120, uint32_t(mini.size()));
         } else if (e.type == EntryType::Stream) {
-            Put32(p + 116, start[i]);
-            Put32(p + 120, uint32_t(e.data.size()));
+            SetLe32(p + 116, start[i]);
+            SetLe32(p + 120, uint32_t(e.data.size()));
         }
     }
     for (size_t i = 0; i < miniFat.size(); ++i)
-        Put32(at(miniFatStart + i / 128) + 4 * (i % 128), miniFat[i]);
+        SetLe32(at(miniFatStart + i / 128) + 4 * (i % 128), miniFat[i]);
     if (!mini.empty())
         std::memcpy(at(miniStart), mini.data(), mini.size());
     for (size_t i = 1; i < n; ++i) {

@@ -2,6 +2,12 @@
 // one write and a save of whatever loaded.
 #include "payload/XlsWorkbook.h"
 
+// The layer's sources are compiled into this target so that libFuzzer's
+// coverage instrumentation (given to this target only) sees the parsers; the
+// library's copies of these objects are then never linked in.
+#include "payload/XlsCompoundFile.cpp"
+#include "payload/XlsWorkbook.cpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>

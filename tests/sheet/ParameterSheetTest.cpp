@@ -1,4 +1,5 @@
 #include "payload/ParameterSheet.h"
+#include "payload/ConfigXml.h"
 #include "payload/XlsWorkbook.h"
 #include "records/CSqlManagement.h"
 #include "tests/sheet/SheetTools.h"
@@ -300,4 +301,58 @@ TEST_F(ParameterSheetTest, LongCellsAreCutButStayMarked) {
     EXPECT_LE(FieldText(records[0].pppUser[0]).size(), 63u);
     EXPECT_TRUE(records[0].overflow.loginPassword);
     EXPECT_FALSE(records[0].overflow.vid[0]);
+}
+
+// The whole road: export, the operator sorts the rows the other way, the
+// submission reads the sheet through CParameterSheet and each device's
+// configuration copy carries its own PPPoE account.
+TEST_F(ParameterSheetTest, SortedRowsReachTheRightDevicesThroughTheSubmission) {
+    dir.write("t.xml", "<Value Name=\"LOID_OLD\" Value=\"theloid\"/>\r\n"
+                       "<Value Name=\"SUSER_PASSWORD\" Value=\"root\"/>\r\n"
+                       "<ATM_VC_TBL>\r\n"
+                       "  <Value Name=\"WanName\" Value=\"INTERNET\"/>\r\n"
+                       "  <Value Name=\"vid\" Value=\"41\"/>\r\n"
+                       "  <Value Name=\"pppUser\" Value=\"alice\"/>\r\n"
+                       "  <Value Name=\"pppPasswd\" Value=\"secret\"/>\r\n"
+                       "  <Value Name=\"ChannelMode\" Value=\"2\"/>\r\n");
+    dir.write("ModifyXml/.keep", "");
+    for (const std::string& mac : kMacs)
+        AddDevice(mac, "", "");
+    SubmissionInput input;
+    input.devices = kMacs;
+    input.templatePath = dir.file("t.xml");
+    ASSERT_TRUE(ParseTemplateXml(input.templatePath, input.templateParams));
+    std::string exported;
+    ASSERT_TRUE(ExportParameterSheet(input.templateParams, kMacs, exported, *store));
+
+    // Rows 1..3 rewritten in reverse order, each with its device's own account.
+    auto book = XlsWorkbook::Create();
+    ASSERT_TRUE(book->Load(exported));
+    for (int k = 0; k < 3; ++k) {
+        const int row = 3 - k;
+        book->GetSheet(0)->WriteStr(row, 0, kMacs[k]);
+        book->GetSheet(0)->WriteStr(row, 3, "user-of-" + std::to_string(k));
+    }
+    input.sheetPath = dir.file("ModifyExcel/sorted.xls");
+    ASSERT_TRUE(book->Save(input.sheetPath));
+
+    CParameterSheet sheet(kMacs);
+    std::vector<TransferJob> jobs;
+    CParameterSubmission submission(
+        *store, {1, 2, 3, 4, 5, 6},
+        [&](const TransferJob& job) {
+            jobs.push_back(job);
+            return true;
+        },
+        &sheet);
+    SubmissionResult result = submission.Submit(input);
+    ASSERT_EQ(result.outcome, SubmissionOutcome::Started)
+        << ::testing::PrintToString(messages.texts());
+    ASSERT_EQ(result.configPaths.size(), 3u);
+    for (int k = 0; k < 3; ++k) {
+        std::string copy = qvtest::ReadFileBytes(result.configPaths[size_t(k)]);
+        EXPECT_NE(copy.find("Value=\"user-of-" + std::to_string(k) + "\""), std::string::npos)
+            << kMacs[size_t(k)] << "\n"
+            << copy;
+    }
 }

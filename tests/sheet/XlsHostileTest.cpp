@@ -192,3 +192,28 @@ TEST_F(HostileTest, AbsurdOrEncryptedWorkbooksFailToLoad) {
     }
     EXPECT_TRUE(Loads(WithStream([](auto&) {})));
 }
+
+// Not hostile, but the same stream surgery: without column records a new
+// cell gets a text format, added to the formats when the file has none.
+TEST_F(HostileTest, WithoutColumnFormatsNewCellsAreText) {
+    if (!HaveXlrd())
+        GTEST_SKIP() << "python3-xlrd is not installed";
+    std::vector<uint8_t> bare = WithStream([](auto& s) {
+        for (size_t at; (at = FindRecord(s, 0x007D)) != SIZE_MAX;)
+            s.erase(s.begin() + long(at),
+                    s.begin() + long(at + 4 + (s[at + 2] | (s[at + 3] << 8))));
+    });
+    auto book = XlsWorkbook::Create();
+    ASSERT_TRUE(book->LoadFromMemory(bare));
+    ASSERT_TRUE(book->GetSheet(0)->WriteStr(5, 4, "typed"));
+    ASSERT_TRUE(book->GetSheet(0)->WriteStr(6, 4, "more"));
+    std::string path = dir.file("bare.xls");
+    WriteBytes(path, book->SaveToMemory());
+    std::string out = XlrdRun(path, R"(
+b = xlrd.open_workbook(path, formatting_info=True)
+s = b.sheet_by_index(0)
+xf = s.cell_xf_index(5, 4)
+print(b.format_map[b.xf_list[xf].format_key].format_str, xf == s.cell_xf_index(6, 4), s.cell_value(5, 4))
+)");
+    EXPECT_EQ(out, "@ True typed\n");
+}

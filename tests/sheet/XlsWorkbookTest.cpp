@@ -271,3 +271,36 @@ TEST(CompoundFileTest, ManyEntriesKeepAValidTree) {
     EXPECT_EQ(back.entries().size(), 101u);
     EXPECT_EQ(back.FindStream(u"Stream57")->size(), 57u);
 }
+
+TEST_F(WorkbookTest, NewCellsTakeTheColumnsFormatElseText) {
+    std::string lo = MakeFixture("fmt");
+    if (lo.empty() || !HaveXlrd())
+        GTEST_SKIP() << "LibreOffice or python3-xlrd is not installed";
+    std::vector<std::string> files{lo};
+    if (HaveGnumeric())
+        files.push_back(GnumericToXls(lo, dir.file("fmt-gnumeric.xls")));
+    for (const std::string& f : files) {
+        SCOPED_TRACE(f);
+        auto book = Open(f);
+        ASSERT_TRUE(book);
+        // An existing number cell keeps its format; far cells get the column's or text.
+        ASSERT_TRUE(book->GetSheet(0)->WriteStr(1, 1, "now text"));
+        for (int c : {3, 120, 255})
+            ASSERT_TRUE(book->GetSheet(0)->WriteStr(12, c, "far"));
+        std::string saved = f + ".out.xls";
+        ASSERT_TRUE(book->Save(saved));
+        std::string probe = "import sys\nsys.argv.append('" + f + "')\n";
+        std::string out = XlrdRun(saved, probe + R"(
+b = xlrd.open_workbook(path, formatting_info=True)
+s = b.sheet_by_index(0)
+o = xlrd.open_workbook(sys.argv[2], formatting_info=True).sheet_by_index(0)
+print(s.cell_xf_index(1, 1) == o.cell_xf_index(1, 1))
+for c in (3, 120, 255):
+    xf = s.cell_xf_index(12, c)
+    want = o.colinfo_map[c].xf_index if c in o.colinfo_map else None
+    fmt = b.format_map[b.xf_list[xf].format_key].format_str
+    print(xf == want if want is not None else fmt == '@')
+)");
+        EXPECT_EQ(out, "True\nTrue\nTrue\nTrue\n");
+    }
+}
