@@ -5,6 +5,7 @@
 #include "shell/base/ProgramDirectory.h"
 
 #include <QApplication>
+#include <QTimer>
 
 namespace {
 std::function<CTPage*(int, QWidget*)>& PageFactory() {
@@ -25,6 +26,13 @@ int RunMainWindow(QApplication& app) {
     app.setQuitOnLastWindowClosed(false);
     CApplicationDlg window(nullptr, PageFactory());
     QObject::connect(&window, &QDialog::finished, &app, &QCoreApplication::quit);
+    // Smoke tests and scripted runs: QUORVANTIX_CLOSE_AFTER_MS=N closes the
+    // window N ms after it is shown, as the close button would.
+    bool timed = false;
+    const int closeAfter = qEnvironmentVariableIntValue("QUORVANTIX_CLOSE_AFTER_MS", &timed);
+    if (timed && closeAfter >= 0)
+        QTimer::singleShot(closeAfter, &window,
+                           [&window] { window.OnCommand(CApplicationDlg::kCloseButton); });
     window.show();
     return app.exec();
 }

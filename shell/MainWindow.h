@@ -12,5 +12,7 @@ void SetMainWindowPageFactory(std::function<CTPage*(int pageId, QWidget* host)> 
 
 // Shows the main window and runs the program's message loop until the window
 // is closed (close button or the tray menu's Exit). Builds the skin paths
-// first when start-up has not. Returns the loop's exit code.
+// first when start-up has not. Returns the loop's exit code. With the
+// environment variable QUORVANTIX_CLOSE_AFTER_MS=N the window closes itself
+// N ms after it is shown (smoke tests, scripted runs).
 int RunMainWindow(QApplication& app);

@@ -1,5 +1,6 @@
 #include "controls/CTMultiPages.h"
 #include "controls/CTPicture.h"
+#include "shell/CAboutDlg.h"
 #include "shell/CApplicationDlg.h"
 #include "shell/CChildDlg.h"
 #include "shell/CEmptyPage.h"
@@ -11,6 +12,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -241,6 +243,22 @@ TEST_F(ShellWindowTest, WithoutSkinSettingsOrLanguagesTheWindowsStillWork) {
     EXPECT_EQ(QColor(shot.pixel(window.width() - 5, window.height() - 5)), QColor(Qt::white));
     window.OnCommand(CApplicationDlg::kMinimiseButton);
     EXPECT_TRUE(window.isMinimized()) << "stays reachable without a notification area";
+}
+
+TEST_F(ShellWindowTest, AboutBoxShowsTheProductAndAnOkButton) {
+    CAboutDlg about(nullptr, QIcon());
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("About Quorvantix"));
+    auto* ok = about.findChild<CTButtonPicture*>(QStringLiteral("aboutOk"));
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->text(), QStringLiteral("OK"));
+    bool version = false;
+    for (QLabel* label : about.findChildren<QLabel*>())
+        version = version || label->text().contains(QStringLiteral("V0.20.6.69"));
+    EXPECT_TRUE(version);
+    QSignalSpy finished(&about, &QDialog::finished);
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(about.result(), QDialog::Accepted);
 }
 
 TEST_F(ShellWindowTest, ScreenshotOfTheMainWindow) {

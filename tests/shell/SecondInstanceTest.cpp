@@ -32,6 +32,7 @@ Child Spawn(const std::vector<std::string>& argv, const std::string& runtimeDir)
         dup2(fromChild[1], STDERR_FILENO);
         setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("QUORVANTIX_CLOSE_AFTER_MS", "300", 1); // the main window closes itself
         std::vector<char*> args;
         for (const std::string& a : argv)
             args.push_back(const_cast<char*>(a.c_str()));

@@ -137,12 +137,13 @@ void MakeMainBackground(const DialogUnits& du) {
     // The column of the menu panel.
     p.fillRect(0, kHeaderHeight, menuWidth, h - kHeaderHeight, kSidebar);
     p.fillRect(menuWidth - 1, kHeaderHeight, 1, h - kHeaderHeight, kSidebarEdge);
-    p.setPen(kMuted);
-    p.setFont(Face(11, 700));
-    QFont caps = Face(11, 700);
-    caps.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
-    p.setFont(caps);
-    p.drawText(QRect(0, kMenuTop - 30, menuWidth, 20), Qt::AlignCenter, QStringLiteral("TASKS"));
+    // Three dots above the menu: a quiet mark that needs no translation.
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kSidebarEdge);
+    for (int i = -1; i <= 1; ++i)
+        p.drawEllipse(QPointF(menuWidth / 2.0 + i * 9, kMenuTop - 30), 2.2, 2.2);
+    p.setRenderHint(QPainter::Antialiasing, false);
     p.fillRect(18, kMenuTop - 8, menuWidth - 36, 1, kSidebarEdge);
     // The window's one-pixel border.
     p.setPen(QColor(0x0e, 0x2a, 0x48));
