@@ -8,6 +8,32 @@ if [ "${QV_SKIP_DEPS:-0}" != "1" ]; then
 fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"${JOBS:-2}"
+
+# Whether an Ethernet card with a cable plugged in is attached (loopback,
+# virtual links and the demo segment's own ends do not count).
+have_ethernet() {
+    local dev name
+    for dev in /sys/class/net/*; do
+        name=$(basename "$dev")
+        case "$name" in lo | qvd*) continue ;; esac
+        [ -e "$dev/device" ] || continue
+        [ "$(cat "$dev/type" 2>/dev/null)" = "1" ] || continue
+        [ "$(cat "$dev/carrier" 2>/dev/null)" = "1" ] && return 0
+    done
+    return 1
+}
+
+ARGS=("$@")
+case " $* " in
+*" --demo "*) ;;
+*)
+    if ! have_ethernet; then
+        echo "run.sh: no Ethernet device attached; starting with a demo segment of emulated devices (--demo)" >&2
+        ARGS=(--demo "${ARGS[@]}")
+    fi
+    ;;
+esac
+
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo -E"; fi
-exec $SUDO build/bin/quorvantix "$@"
+exec $SUDO build/bin/quorvantix "${ARGS[@]}"

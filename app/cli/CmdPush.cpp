@@ -7,6 +7,7 @@
 #include "link/TransferJob.h"
 #include "payload/ConfigXml.h"
 #include "payload/LogoImage.h"
+#include "payload/ParameterSheet.h"
 #include "payload/Submission.h"
 #include "records/CSqlManagement.h"
 #include "records/DeviceRecord.h"
@@ -83,6 +84,7 @@ struct PushOptions {
     int broadcasts = 40;
     std::string config;
     std::string logo;
+    std::string sheet;
     std::vector<std::string> macs;
     bool all = false;
     int waitSeconds = 60;
@@ -90,7 +92,7 @@ struct PushOptions {
 };
 
 const char* kUsage = "push --adapter IFACE [--broadcasts N] [--config FILE] [--logo FILE] "
-                     "(--mac MAC... | --all) [--wait SECONDS] [--json]";
+                     "[--sheet FILE.xls] (--mac MAC... | --all) [--wait SECONDS] [--json]";
 
 int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -115,6 +117,8 @@ int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
             o.config = args[++i];
         } else if (a == "--logo" && hasValue) {
             o.logo = args[++i];
+        } else if (a == "--sheet" && hasValue) {
+            o.sheet = args[++i];
         } else if (a == "--broadcasts" && hasValue) {
             if (!ParseCount(args[++i], 1, 100000, o.broadcasts))
                 return Refuse("push: --broadcasts needs a number from 1");
@@ -129,6 +133,9 @@ int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
         return Refuse("push: --adapter is required");
     if (o.all == !o.macs.empty())
         return Refuse("push: give either --mac MAC... or --all");
+    // The sheet's rows are matched to the listed devices by MAC.
+    if (!o.sheet.empty() && o.all)
+        return Refuse("push: --sheet needs the devices as --mac MAC...");
     return kExitOk;
 }
 
@@ -186,8 +193,18 @@ int RunPush(const std::vector<std::string>& args) {
     input.devices = o.macs;
     input.picturePath = o.logo;
     input.templatePath = o.config;
-    CParameterSubmission submission(*store, {}, StartTransferJob);
-    const int kind = submission.Prepare(input);
+    // With a sheet: the template record it was exported from, and the sheet
+    // read back as the dialog reads it (radio columns taken from its header,
+    // since this process did not export it).
+    CParameterSheet sheetSource(o.macs, true);
+    if (!o.sheet.empty()) {
+        input.sheetPath = o.sheet;
+        if (!o.config.empty() && !ParseTemplateXml(o.config, input.templateParams))
+            return Refuse("push: cannot read the configuration template " + o.config);
+    }
+    CParameterSubmission submission(*store, {}, StartTransferJob,
+                                    o.sheet.empty() ? nullptr : &sheetSource);
+    int kind = submission.Prepare(input);
     if (kind == 0)
         return kExitRefused;
 
@@ -235,6 +252,16 @@ int RunPush(const std::vector<std::string>& args) {
     if (devices.empty()) {
         std::fprintf(stderr, "push: no device to submit to\n");
         return kExitFailed;
+    }
+
+    if (!o.sheet.empty() && devices.size() != input.devices.size()) {
+        // Some devices did not answer: prepare again for those that did, so
+        // each prepared record belongs to the device it is started for.
+        sheetSource = CParameterSheet(devices, true);
+        input.devices = devices;
+        kind = submission.Prepare(input);
+        if (kind == 0)
+            return kExitRefused;
     }
 
     std::array<std::uint8_t, 6> adapterMac{};

@@ -1,7 +1,11 @@
 // quorvantix: the desktop program.
 
+#include "DemoSegment.h"
 #include "link/AcTransmitManage.h"
 #include "records/CSqlManagement.h"
+#include "screens/OperatorPages.h"
+#include "screens/ScreenSeams.h"
+#include "screens/WidgetMessageSink.h"
 #include "shell/MainWindow.h"
 #include "shell/base/ProgramDirectory.h"
 #include "shell/base/Startup.h"
@@ -13,6 +17,10 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    // The demo segment outlives the main window and is removed on the way out.
+    DemoSegment demo;
+    if (!demo.TakeArguments(argc, argv))
+        return 2;
     const StartupArguments parsed =
         ParseStartupArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
@@ -22,16 +30,34 @@ int main(int argc, char** argv) {
     if (parsed.home)
         SetProgramDirectory(*parsed.home);
 
+    if (demo.Requested()) {
+        if (!demo.Start(GetProgramDirectory()))
+            return 1;
+        SetPreferredAdapter(demo.NearEnd());
+    }
+
     StartupHooks hooks;
+    hooks.obtainTransmitManager = [] { return AcTransmitManage::GetInstance(); };
+    SetMainWindowPageFactory(MakeOperatorPage);
     // hooks.buildSkinPaths: the skin layer of the shell plugs in here.
-    // The transmit manager obtains the record store itself, so the store is created first.
-    hooks.obtainTransmitManager = [] { return ObtainTransmitManager(); };
     hooks.obtainRecordStore = [] { return CSqlManagement::GetInstance(); };
-    hooks.runMainWindow = [&argc, argv] {
+    hooks.runMainWindow = [&argc, argv, &demo] {
         // The Qt application object lives exactly as long as the main window's loop,
         // so every window is gone before the singletons are destroyed at exit.
         QApplication app(argc, argv);
-        return RunMainWindow(app);
+        if (demo.Requested())
+            DemoSegment::QuitOnSignals(app);
+        WidgetMessageSink boxes;
+        MessageSink* previous = SetMessageSink(&boxes);
+        const int code = RunMainWindow(app);
+        SetMessageSink(previous);
+        return code;
     };
-    return RunStartupSequence(hooks);
+    const int code = RunStartupSequence(hooks);
+    if (demo.Requested()) {
+        // Stop capturing on the near end before it goes.
+        AcTransmitManage::GetInstance()->Stop();
+        demo.Stop();
+    }
+    return code;
 }

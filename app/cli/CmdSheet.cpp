@@ -1,0 +1,151 @@
+// quorvantix-cli sheet export: writes the parameter sheet for a batch of
+// devices from a configuration template, as the parameter submission dialog
+// does before it opens the sheet, and prints the sheet's path. With an
+// adapter it searches first, so the devices' stored radio values fill the
+// radio columns.
+
+#include "app/cli/CliCommand.h"
+#include "link/AcTransmitManage.h"
+#include "link/TransmitFrame.h"
+#include "payload/ConfigXml.h"
+#include "payload/ParameterSheet.h"
+#include "records/CSqlManagement.h"
+#include "records/DeviceRecord.h"
+#include "shell/base/Language.h"
+#include "shell/base/MessageSeam.h"
+
+#include <QString>
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const char* kUsage =
+    "sheet export --template FILE.xml [--adapter IFACE [--broadcasts N]] (--mac MAC... | --all)";
+
+int Refuse(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    return kExitRefused;
+}
+
+struct SheetOptions {
+    std::string templatePath;
+    std::string adapter;
+    int broadcasts = 40;
+    std::vector<std::string> macs;
+    bool all = false;
+};
+
+int ParseArgs(const std::vector<std::string>& args, SheetOptions& o) {
+    if (args.empty() || args[0] != "export")
+        return Refuse(std::string("sheet: usage: ") + kUsage);
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--all") {
+            o.all = true;
+        } else if (a == "--template" && hasValue) {
+            o.templatePath = args[++i];
+        } else if (a == "--adapter" && hasValue) {
+            o.adapter = args[++i];
+        } else if (a == "--broadcasts" && hasValue) {
+            const std::string& n = args[++i];
+            if (n.empty() || n.size() > 6 ||
+                !std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+                std::stoi(n) < 1)
+                return Refuse("sheet: --broadcasts needs a number from 1");
+            o.broadcasts = std::stoi(n);
+        } else if (a == "--mac" && hasValue) {
+            while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
+                std::string mac = args[++i];
+                for (char& c : mac)
+                    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                std::uint8_t bytes[6];
+                if (!ParseMacText(mac, bytes))
+                    return Refuse("sheet: not a MAC address: " + args[i]);
+                if (std::find(o.macs.begin(), o.macs.end(), mac) == o.macs.end())
+                    o.macs.push_back(mac);
+            }
+        } else {
+            return Refuse("sheet: unexpected argument " + a + " (usage: " + kUsage + ")");
+        }
+    }
+    if (o.templatePath.empty())
+        return Refuse("sheet: --template is required");
+    if (o.all == !o.macs.empty())
+        return Refuse("sheet: give either --mac MAC... or --all");
+    if (o.all && o.adapter.empty())
+        return Refuse("sheet: --all needs --adapter (the devices come from a search)");
+    return kExitOk;
+}
+
+int RunSheet(const std::vector<std::string>& args) {
+    SheetOptions o;
+    if (int rc = ParseArgs(args, o); rc != kExitOk)
+        return rc;
+    DeviceParams templateParams{};
+    ZeroDeviceParams(templateParams);
+    if (!CheckTemplateSize(o.templatePath) || !ParseTemplateXml(o.templatePath, templateParams))
+        return Refuse("sheet: cannot read the configuration template " + o.templatePath);
+
+    CSqlManagement* store = CSqlManagement::GetInstance();
+    if (!store->IsOpen())
+        return Refuse("sheet: the record store cannot be opened");
+
+    if (!o.adapter.empty()) {
+        AcTransmitManage* link = AcTransmitManage::GetInstance();
+        std::vector<AdapterRecord> adapters;
+        link->GetAdapterList(adapters);
+        auto adapter = std::find_if(adapters.begin(), adapters.end(), [&](const AdapterRecord& r) {
+            return std::string(r.adapterName, strnlen(r.adapterName, sizeof r.adapterName)) ==
+                   o.adapter;
+        });
+        if (adapter == adapters.end())
+            return Refuse("sheet: no such adapter: " + o.adapter);
+        if (!link->SelectAdapter(*adapter)) {
+            std::fprintf(stderr, "sheet: cannot listen on %s\n", o.adapter.c_str());
+            return kExitFailed;
+        }
+        // The status page's search: clear, broadcast once a second, wait for late replies.
+        link->ClearDeviceTable();
+        store->ClearDevices();
+        link->SendDiscovery();
+        for (int i = 1; i < o.broadcasts; ++i) {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            link->SendDiscovery();
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+
+    std::vector<std::string> devices = o.macs;
+    if (o.all) {
+        std::vector<ap_info_stu> rows;
+        store->LoadDevicePage(SortByMac, rows, 1 << 20, 1, true, QString());
+        for (const ap_info_stu& r : rows)
+            devices.emplace_back(r.mac, strnlen(r.mac, sizeof r.mac));
+        if (devices.empty()) {
+            std::fprintf(stderr, "sheet: no device answered the search\n");
+            return kExitFailed;
+        }
+    }
+
+    std::string sheetPath;
+    if (!ExportParameterSheet(templateParams, devices, sheetPath, *store)) {
+        ShowMessage(TranslateText(std::string("Create excel fields Info error!")),
+                    MessageIcon::Exclamation, kAppCaption);
+        return kExitFailed;
+    }
+    std::printf("%s\n", sheetPath.c_str());
+    std::fflush(stdout);
+    return kExitOk;
+}
+
+} // namespace
+
+QV_CLI_COMMAND("sheet", kUsage, RunSheet)

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "payload/DeviceParams.h"
+#include "payload/Submission.h"
+
+#include <QDateTime>
+#include <string>
+#include <vector>
+
+class CSqlManagement;
+class XlsSheet;
+
+// The per-device parameter sheet: exported from ExcelTemplate/Template.xls
+// into ModifyExcel/, opened in the desktop's spreadsheet program, read back
+// into one DeviceParams per device. Main thread only.
+
+// The process-wide radio columns flag: set by each export from its first
+// device, read by the reading back and the validation.
+bool WlanColumns();
+void SetWlanColumns(bool on);
+
+// The header texts of the sheet's columns, left to right, for a template
+// record and the radio columns flag.
+std::vector<std::string> ParameterSheetHeaders(const DeviceParams& templateParams,
+                                               bool wlanColumns);
+
+// Writes the sheet for devices (MAC texts, in list order) from the template
+// workbook; sheetPath receives its path. "Failed to load the excel file!" when
+// the copied template cannot be loaded; false then and when there is no sheet 0.
+bool ExportParameterSheet(const DeviceParams& templateParams,
+                          const std::vector<std::string>& devices, std::string& sheetPath,
+                          CSqlManagement& store);
+// The same at a given local time (the file name carries it to the second).
+bool ExportParameterSheet(const DeviceParams& templateParams,
+                          const std::vector<std::string>& devices, std::string& sheetPath,
+                          CSqlManagement& store, const QDateTime& now);
+
+// Asks the desktop to open the sheet with its spreadsheet program.
+bool OpenSheetInShell(const std::string& sheetPath);
+
+// A cell's text, cut to at most 127 bytes on a character boundary; *cut tells
+// whether it was longer. A cell without text reads as empty.
+std::string ReadCell(const XlsSheet& sheet, int row, int col, bool* cut = nullptr);
+
+// Reads rows 1..deviceCount in row order into records (replacing them);
+// false, leaving records as they were, when the sheet cannot be loaded or its
+// cell (0, 0) does not begin with "mac".
+bool ReadParameterSheet(const std::string& sheetPath, const DeviceParams& templateParams,
+                        int deviceCount, std::vector<DeviceParams>& records);
+
+// Reads the sheet and gives records in the order of devices, each device
+// matched to the row whose MAC cell (trimmed) equals its MAC text, so sorting
+// the rows in the spreadsheet program cannot hand one device another's
+// values. A device without a row, or a MAC on two rows, is refused with a
+// message naming the MAC. With detectWlanColumns the radio columns flag is
+// taken from the header row (a process that did not export the sheet).
+bool ReadParameterSheetByMac(const std::string& sheetPath, const DeviceParams& templateParams,
+                             const std::vector<std::string>& devices,
+                             std::vector<DeviceParams>& records, bool detectWlanColumns = false);
+
+// The sheet step of CParameterSubmission for one batch of devices.
+class CParameterSheet : public ParameterSheetSource {
+public:
+    explicit CParameterSheet(std::vector<std::string> devices, bool detectWlanColumns = false)
+        : devices_(std::move(devices)), detectWlanColumns_(detectWlanColumns) {}
+    bool ReadSheet(const std::string& sheetPath, const DeviceParams& templateParams,
+                   int deviceCount, std::vector<DeviceParams>& records) override;
+    bool WlanColumns() const override;
+    bool OpenSheet(const std::string& sheetPath) override;
+
+private:
+    std::vector<std::string> devices_;
+    bool detectWlanColumns_;
+};

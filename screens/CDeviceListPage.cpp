@@ -1,0 +1,418 @@
+#include "screens/CDeviceListPage.h"
+
+#include "controls/DialogUnits.h"
+#include "controls/PageHostLink.h"
+#include "controls/SkinStyle.h"
+#include "records/CSqlManagement.h"
+#include "shell/SkinPaths.h"
+#include "shell/base/Language.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionButton>
+#include <QStyledItemDelegate>
+
+namespace {
+
+QString Tr(const char* text) {
+    return TranslateText(QString::fromUtf8(text));
+}
+
+// Fills "%d" of a translated pattern with a number (the pattern comes from a
+// language file, so it is never used as a format string).
+QString FormatCount(const QString& pattern, int value) {
+    QString text = pattern;
+    const qsizetype at = text.indexOf(QStringLiteral("%d"));
+    if (at >= 0)
+        text.replace(at, 2, QString::number(value));
+    return text;
+}
+
+QFont FontOf(const FontSpec& spec, const AppSettings& settings) {
+    const std::string& face = spec.face.empty() ? settings.fontName : spec.face;
+    return MakeSkinFont(QString::fromStdString(face.empty() ? std::string("Arial") : face),
+                        spec.height, spec.weight);
+}
+
+// Draws each cell as usual and a horizontal line under it: the grid has
+// horizontal lines only.
+class LineDelegate : public QStyledItemDelegate {
+public:
+    LineDelegate(QObject* parent, QColor line) : QStyledItemDelegate(parent), m_line(line) {}
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const QVariant check = index.data(Qt::CheckStateRole);
+        if (index.column() == 0 && check.isValid()) {
+            // The check box stands in the middle of its cell.
+            QStyleOptionViewItem opt = option;
+            initStyleOption(&opt, index);
+            opt.features &= ~QStyleOptionViewItem::HasCheckIndicator;
+            opt.text.clear();
+            QStyle* style = opt.widget ? opt.widget->style() : QApplication::style();
+            style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
+            QStyleOptionButton box;
+            const int w = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, opt.widget);
+            const int h = style->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, opt.widget);
+            box.rect = QRect(option.rect.center() - QPoint(w / 2, h / 2), QSize(w, h));
+            box.state = QStyle::State_Enabled |
+                        (check.toInt() == Qt::Checked ? QStyle::State_On : QStyle::State_Off);
+            style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, opt.widget);
+        } else {
+            QStyledItemDelegate::paint(painter, option, index);
+        }
+        painter->save();
+        painter->setPen(m_line);
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->restore();
+    }
+
+private:
+    QColor m_line;
+};
+
+QLabel* MakeImageLabel(QWidget* parent, const QString& path, const QRect& rect) {
+    auto* label = new QLabel(parent);
+    const QImage image = LoadSkinImage(path);
+    if (!image.isNull())
+        label->setPixmap(QPixmap::fromImage(image));
+    label->setScaledContents(true);
+    label->setGeometry(rect);
+    return label;
+}
+
+} // namespace
+
+CCheckHeader::CCheckHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
+    setSectionsClickable(true);
+    setSortIndicatorShown(true);
+    setHighlightSections(false);
+}
+
+void CCheckHeader::SetChecked(bool checked) {
+    m_checked = checked;
+    viewport()->update();
+}
+
+void CCheckHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+    painter->save();
+    QHeaderView::paintSection(painter, rect, logicalIndex);
+    painter->restore();
+    if (logicalIndex != 0)
+        return;
+    QStyleOptionButton box;
+    const QSize indicator(style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this),
+                          style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, this));
+    box.rect =
+        QRect(rect.center() - QPoint(indicator.width() / 2, indicator.height() / 2), indicator);
+    box.state = QStyle::State_Enabled | (m_checked ? QStyle::State_On : QStyle::State_Off);
+    style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, this);
+}
+
+CDeviceListPage::CDeviceListPage(int pageId, QWidget* parent, std::vector<ListColumn> columns,
+                                 int fallbackSortKey, bool statusLayout, CSqlManagement* store)
+    : CTPage(pageId, parent), m_columns(std::move(columns)), m_fallbackSortKey(fallbackSortKey),
+      m_store(store) {
+    const AppSettings& s = Settings();
+    const DialogUnits& du = DialogUnits::Default();
+    SetFillBackground(true, s.childBkColor);
+    resize(du.Size(406, 362));
+
+    // Grid.
+    m_grid = new QTableWidget(this);
+    m_grid->setObjectName(QStringLiteral("deviceGrid"));
+    m_grid->setGeometry(statusLayout ? du.Rect(7, 42, 389, 291) : du.Rect(7, 25, 389, 309));
+    m_header = new CCheckHeader(m_grid);
+    m_grid->setHorizontalHeader(m_header);
+    m_grid->verticalHeader()->hide();
+    m_grid->setColumnCount(static_cast<int>(m_columns.size()));
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    m_grid->setShowGrid(false);
+    m_grid->setWordWrap(false);
+    m_grid->setFrameShape(QFrame::NoFrame);
+    m_grid->setFocusPolicy(Qt::NoFocus);
+    m_grid->setItemDelegate(new LineDelegate(m_grid, ToQColor(s.lineColor)));
+    m_grid->setStyleSheet(
+        QStringLiteral("QTableWidget { background-color: %1; border: none; }"
+                       "QTableWidget::item:selected { background-color: %2; }"
+                       "QHeaderView::section { background-color: %3; color: %4; border: none;"
+                       " border-bottom: 1px solid %5; padding: 4px; }")
+            .arg(ToQColor(s.childBkColor).name(), ToQColor(s.childBkColor).darker(108).name(),
+                 ToQColor(s.gridTitleBkColor).name(), ToQColor(s.gridTitleTextColor).name(),
+                 ToQColor(s.lineColor).name()));
+    QStringList headers;
+    for (const ListColumn& column : m_columns)
+        headers << (column.header[0] ? Tr(column.header) : QString());
+    m_grid->setHorizontalHeaderLabels(headers);
+    m_header->setFont(FontOf(s.gridTitleFont, s));
+    m_header->setDefaultAlignment(Qt::AlignCenter);
+    m_header->setStretchLastSection(true);
+    m_header->setSortIndicatorShown(true);
+    for (int c = 0; c < static_cast<int>(m_columns.size()); ++c)
+        m_grid->setColumnWidth(c, m_columns[static_cast<size_t>(c)].width);
+    m_header->setFixedHeight(m_header->sizeHint().height());
+    m_grid->viewport()->setMouseTracking(true);
+    m_grid->viewport()->installEventFilter(this);
+    connect(m_header, &QHeaderView::sectionClicked, this,
+            [this](int column) { OnHeaderClicked(column); });
+    connect(m_grid, &QTableWidget::cellClicked, this,
+            [this](int row, int column) { OnCellClicked(row + 1, column); });
+
+    // Filter edit with its frame pictures.
+    const QRect filterRect = statusLayout ? du.Rect(305, 25, 74, 14) : du.Rect(292, 6, 74, 14);
+    m_pieLeft =
+        MakeImageLabel(this, Skin().pieLeft,
+                       QRect(filterRect.left() - 6, filterRect.top(), 6, filterRect.height()));
+    m_pieRight =
+        MakeImageLabel(this, Skin().pieRight,
+                       QRect(filterRect.right() + 1, filterRect.top(), 6, filterRect.height()));
+    m_filter = new CTEdit(this);
+    m_filter->setObjectName(QStringLiteral("filterEdit"));
+    m_filter->setGeometry(filterRect);
+    connect(m_filter, &QLineEdit::textChanged, this,
+            [this](const QString& text) { OnFilterChanged(text); });
+
+    m_separator = MakeImageLabel(this, Skin().line, du.Rect(10, 337, 378, 1));
+
+    m_count = new CTStatic(this);
+    m_count->setObjectName(QStringLiteral("countText"));
+    m_count->SetupStaticFromSettings(s);
+    m_count->setGeometry(du.Rect(104, 346, 142, 12));
+    m_count->setText(FormatCount(Tr("Online device count:%d"), 0));
+
+    m_refresh = new CTButtonPicture(this);
+    m_refresh->setObjectName(QStringLiteral("refreshButton"));
+    m_refresh->SetButtonImages(Skin().buttonUpdateNormal, Skin().buttonUpdateDown,
+                               Skin().buttonUpdateDown, Skin().buttonUpdateNormal);
+    m_refresh->setGeometry(du.Rect(88, 345, 10, 10));
+    m_refresh->setCursor(Qt::PointingHandCursor);
+    connect(m_refresh, &QPushButton::clicked, this, [this] { RefreshPage(); });
+
+    m_pageSize = new QComboBox(this);
+    m_pageSize->setGeometry(du.Rect(45, 344, 36, 14));
+    m_pageSize->addItem(QStringLiteral("48"), kPageSize);
+    m_pageSize->setCurrentIndex(0);
+    m_pageSize->hide();
+    connect(m_pageSize, &QComboBox::currentIndexChanged, this, [this] { OnPageSizeChanged(); });
+
+    m_pageSizeLabel = new QLabel(Tr("Each page number"), this);
+    m_pageSizeLabel->setGeometry(du.Rect(6, 346, 35, 12));
+    m_pageSizeLabel->hide();
+
+    m_pager = new CTMultiPages(this);
+    m_pager->setGeometry(du.Rect(256, 345, 140, 14));
+    m_pager->ResetPager(PageHostLink(), pageId);
+    m_pager->hide();
+    if (!PageHostLink())
+        connect(m_pager, &CTMultiPages::pageChosen, this,
+                [this](int, int page) { ShowListPage(page); });
+}
+
+CSqlManagement& CDeviceListPage::Store() const {
+    return m_store ? *m_store : *CSqlManagement::GetInstance();
+}
+
+ColorRef CDeviceListPage::StatusColor(int status, const AppSettings& settings) {
+    switch (status) {
+    case Operating:
+    case TransmitFinish:
+        return kBusyColor;
+    case OperateSuccess:
+        return settings.textOnlineColor;
+    case OperateFail:
+    case TransmitFail:
+        return settings.textUnlineColor;
+    default:
+        return settings.gridTextColor;
+    }
+}
+
+int CDeviceListPage::SortKeyFor(int column) const {
+    if (column >= 0 && column < static_cast<int>(m_columns.size()) &&
+        m_columns[static_cast<size_t>(column)].sortKey >= 0)
+        return m_columns[static_cast<size_t>(column)].sortKey;
+    return m_fallbackSortKey;
+}
+
+int CDeviceListPage::PageSizeValue() const {
+    const QVariant value = m_pageSize->currentData();
+    return value.isValid() ? value.toInt() : kPageSize;
+}
+
+QFont CDeviceListPage::CellFont() const {
+    return FontOf(Settings().gridFont, Settings());
+}
+
+void CDeviceListPage::LoadList(int column, int page, bool ascending, const QString& filter) {
+    const int pageSize = PageSizeValue();
+    std::vector<ap_info_stu> records;
+    DevicePage result =
+        Store().LoadDevicePage(SortKeyFor(column), records, pageSize, page, ascending, filter);
+    if (!result.ok) {
+        records.clear();
+        result.pageCount = 0;
+        result.total = 0;
+    }
+    m_sortColumn = column;
+    m_page = page;
+    m_pageCount = result.pageCount;
+    m_total = result.total;
+
+    FillGrid(records, pageSize, page);
+    m_header->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+
+    m_pager->SetPagerPages(page, result.pageCount);
+    m_pager->update();
+    m_count->setText(FormatCount(Tr("Online device count:%d"), result.total));
+    m_count->update();
+}
+
+void CDeviceListPage::FillGrid(const std::vector<ap_info_stu>& records, int pageSize, int page) {
+    m_grid->setUpdatesEnabled(false);
+    m_grid->setRowCount(0);
+    const int rowHeight = Settings().rowHeight > 0 ? Settings().rowHeight : kDefaultRowHeight;
+    const ColorRef text = Settings().gridTextColor;
+    for (const ap_info_stu& record : records) {
+        const int r = m_grid->rowCount() + 1;
+        const int serial = r + pageSize * (page - 1);
+        m_grid->insertRow(r - 1);
+        m_grid->setRowHeight(r - 1, rowHeight);
+        SetCell(r, 0, QString(), text);
+        SetCell(r, 1, QString::number(serial), text);
+        SetCell(r, 2, QString::fromUtf8(record.mac, qstrnlen(record.mac, sizeof record.mac)), text);
+        FillRecordCells(r, record);
+        m_grid->item(r - 1, 0)->setData(Qt::CheckStateRole, Qt::Unchecked);
+    }
+    m_header->SetChecked(false);
+    m_allChecked = false;
+    m_grid->setUpdatesEnabled(true);
+    m_grid->viewport()->update();
+}
+
+void CDeviceListPage::SetCell(int row, int column, const QString& text, ColorRef color) {
+    QTableWidgetItem* item = m_grid->item(row - 1, column);
+    if (!item) {
+        item = new QTableWidgetItem;
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        item->setTextAlignment(Qt::AlignCenter);
+        item->setFont(CellFont());
+        m_grid->setItem(row - 1, column, item);
+    }
+    item->setText(text);
+    item->setForeground(ToQColor(color));
+}
+
+void CDeviceListPage::RefreshPage() {
+    {
+        const QSignalBlocker block(m_filter);
+        m_filter->setText(m_storedFilter);
+    }
+    m_filter->setCursorPosition(static_cast<int>(m_filter->text().size()));
+    m_filter->setFocus();
+    LoadList(m_sortColumn, m_page, !m_nextDirection, m_storedFilter);
+}
+
+void CDeviceListPage::ShowListPage(int page) {
+    LoadList(m_sortColumn, page, !m_nextDirection, m_storedFilter);
+}
+
+void CDeviceListPage::CollectCheckedDevices() {
+    m_selected.clear();
+    for (int r = 1; r <= DataRowCount(); ++r) {
+        if (RowChecked(r)) {
+            std::string mac = CellText(r, 2).toStdString();
+            if (mac.size() > 17)
+                mac.resize(17); // the 18-byte element keeps 17 characters and the terminator
+            m_selected.push_back(mac);
+        }
+    }
+}
+
+void CDeviceListPage::UpdateStatusCell(const std::string& macText, int column, int status) {
+    if (column < 0 || column >= m_grid->columnCount())
+        return;
+    const QString mac = QString::fromStdString(macText);
+    for (int r = 1; r <= DataRowCount(); ++r) {
+        if (CellText(r, 2) == mac) {
+            SetCell(r, column, QString::fromStdString(StatusText(status)), StatusColor(status));
+            m_grid->viewport()->update();
+            return;
+        }
+    }
+}
+
+void CDeviceListPage::OnHeaderClicked(int column) {
+    if (column == 0) {
+        SetAllChecks(!m_allChecked);
+        return;
+    }
+    if (column < 0 || column >= static_cast<int>(m_columns.size()) ||
+        m_columns[static_cast<size_t>(column)].sortKey < 0) {
+        // No ordering: keep the mark where the last load put it.
+        m_header->setSortIndicator(m_sortColumn, m_header->sortIndicatorOrder());
+        return;
+    }
+    LoadList(column, 1, m_nextDirection, m_storedFilter);
+    m_nextDirection = !m_nextDirection;
+}
+
+void CDeviceListPage::SetAllChecks(bool checked) {
+    for (int r = 1; r <= DataRowCount(); ++r)
+        if (QTableWidgetItem* item = m_grid->item(r - 1, 0))
+            item->setData(Qt::CheckStateRole, checked ? Qt::Checked : Qt::Unchecked);
+    m_header->SetChecked(checked);
+    m_allChecked = checked;
+    m_header->setSortIndicator(m_sortColumn, m_header->sortIndicatorOrder());
+}
+
+void CDeviceListPage::OnCellClicked(int row, int column) {
+    if (row < 1 || row > DataRowCount() || column != 0)
+        return;
+    QTableWidgetItem* item = m_grid->item(row - 1, 0);
+    if (!item)
+        return;
+    item->setData(Qt::CheckStateRole, RowChecked(row) ? Qt::Unchecked : Qt::Checked);
+}
+
+void CDeviceListPage::OnFilterChanged(const QString& text) {
+    m_storedFilter = text;
+    LoadList(m_sortColumn, 1, !m_nextDirection, m_storedFilter);
+}
+
+void CDeviceListPage::OnPageSizeChanged() {
+    LoadList(m_sortColumn, 1, !m_nextDirection, m_storedFilter);
+}
+
+QString CDeviceListPage::CellText(int row, int column) const {
+    const QTableWidgetItem* item = m_grid->item(row - 1, column);
+    return item ? item->text() : QString();
+}
+
+QColor CDeviceListPage::CellTextColor(int row, int column) const {
+    const QTableWidgetItem* item = m_grid->item(row - 1, column);
+    return item ? item->foreground().color() : QColor();
+}
+
+bool CDeviceListPage::RowChecked(int row) const {
+    const QTableWidgetItem* item = m_grid->item(row - 1, 0);
+    return item && item->data(Qt::CheckStateRole).toInt() == Qt::Checked;
+}
+
+void CDeviceListPage::SetListControlsEnabled(bool enabled) {
+    m_filter->setEnabled(enabled);
+    m_grid->setEnabled(enabled);
+    m_pageSize->setEnabled(enabled);
+}
+
+bool CDeviceListPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_grid->viewport() && event->type() == QEvent::MouseMove) {
+        const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
+        const bool hand =
+            m_grid->rowAt(pos.y()) >= 0 && HandCursorColumn(m_grid->columnAt(pos.x()));
+        m_grid->viewport()->setCursor(hand ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    }
+    return CTPage::eventFilter(watched, event);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+// The preview area of the submission dialogs: a frame into which the chosen
+// picture is stretched whole, with smooth scaling.
+class CLogoPreview : public QWidget {
+    Q_OBJECT
+public:
+    explicit CLogoPreview(QWidget* parent = nullptr);
+    void SetImage(const QImage& image);
+    void Clear();
+    const QImage& Image() const { return m_image; }
+    bool HasImage() const { return !m_image.isNull(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage m_image;
+};
+
+// The pieces both submission dialogs are built from.
+class CTButtonPicture;
+class CTDialog;
+class CTStatic;
+class QLabel;
+class QLineEdit;
+class QString;
+class QRect;
+
+namespace SubmissionDialogParts {
+
+// Title bar: the title text on the title colour, the line picture under it
+// and the close button (which rejects the dialog).
+void AddTitleBar(CTDialog* dialog, const QString& title, int width);
+CTStatic* AddLabel(QWidget* parent, const char* text, const QRect& rect);
+QLineEdit* AddPathField(QWidget* parent, const QRect& rect);
+// A skinned button; large ones carry white text, turning black when active.
+CTButtonPicture* AddButton(QWidget* parent, const char* text, const QRect& rect, bool large);
+
+} // namespace SubmissionDialogParts

@@ -1,0 +1,195 @@
+#include "screens/CModifyRouterInfoConfigDlg.h"
+
+#include "payload/ConfigXml.h"
+#include "payload/LogoImage.h"
+#include "records/CSqlManagement.h"
+#include "screens/CLogoPreview.h"
+#include "screens/FileChooser.h"
+#include "screens/ScreenSeams.h"
+#include "shell/base/Language.h"
+#include "shell/base/MessageSeam.h"
+#include "shell/base/Settings.h"
+
+#include <QGroupBox>
+
+using namespace SubmissionDialogParts;
+
+namespace {
+
+constexpr int kWidth = 560;
+constexpr int kHeight = 420;
+
+void Warn(const char* text, const std::string& caption = kAppCaption) {
+    ShowMessage(TranslateText(std::string(text)), MessageIcon::Exclamation, caption);
+}
+
+bool Ask(const char* text) {
+    return ShowMessage(TranslateText(std::string(text)), MessageIcon::Question, std::string()) ==
+           MessageAnswer::Ok;
+}
+
+QGroupBox* AddGroup(QWidget* parent, const QRect& rect) {
+    auto* group = new QGroupBox(parent);
+    group->setGeometry(rect);
+    group->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid #c8ccd2; border-radius: 4px; background: transparent; }"));
+    return group;
+}
+
+} // namespace
+
+CModifyRouterInfoConfigDlg::CModifyRouterInfoConfigDlg(std::vector<std::string> devices,
+                                                       QWidget* parent, CSqlManagement* store)
+    : CTDialog(parent, Kind::Window), m_devices(std::move(devices)), m_store(store) {
+    setObjectName(QStringLiteral("parameterSubmissionDialog"));
+    setWindowTitle(QStringLiteral("Quorvantix"));
+    setFixedSize(kWidth, kHeight);
+    SetFillBackground(true, Settings().childBkColor);
+    SetDragByBackground(true);
+
+    AddTitleBar(this, TranslateText(QStringLiteral("Device Modify Configration")), kWidth);
+
+    // Logo part.
+    AddGroup(this, QRect(14, 48, kWidth - 28, 150));
+    AddLabel(this, "ChoosePictureFile", QRect(28, 62, 130, 22));
+    m_pictureField = AddPathField(this, QRect(160, 62, 280, 24));
+    m_pictureField->setObjectName(QStringLiteral("pictureField"));
+    m_pictureButton = AddButton(this, "Scan", QRect(450, 60, 84, 28), false);
+    m_pictureButton->setObjectName(QStringLiteral("pictureButton"));
+    AddLabel(this, "Example", QRect(28, 104, 130, 22));
+    m_preview = new CLogoPreview(this);
+    m_preview->setGeometry(160, 100, 229, 51);
+    m_caption = new CTStatic(this);
+    m_caption->setObjectName(QStringLiteral("pictureCaption"));
+    m_caption->SetupStaticFromSettings();
+    m_caption->setAlignment(Qt::AlignCenter);
+    m_caption->setGeometry(140, 160, 270, 22);
+
+    // Configuration part.
+    AddGroup(this, QRect(14, 210, kWidth - 28, 140));
+    AddLabel(this, "ChooseXmlFile", QRect(28, 226, 130, 22));
+    m_templateField = AddPathField(this, QRect(160, 226, 280, 24));
+    m_templateField->setObjectName(QStringLiteral("templateField"));
+    m_templateButton = AddButton(this, "Scan", QRect(450, 224, 84, 28), false);
+    m_templateButton->setObjectName(QStringLiteral("templateButton"));
+    m_sheetLabel = AddLabel(this, "ChooseExcelFile", QRect(28, 262, 130, 22));
+    m_sheetLabel->hide();
+    m_sheetField = AddPathField(this, QRect(160, 262, 280, 24));
+    m_sheetField->setObjectName(QStringLiteral("sheetField"));
+    m_sheetField->hide();
+    m_modifyButton = AddButton(this, "ConfigrationModify", QRect(160, 298, 200, 36), true);
+    m_modifyButton->setObjectName(QStringLiteral("configurationModifyButton"));
+
+    m_submitButton =
+        AddButton(this, "ConfigrationSubmit", QRect(kWidth / 2 - 110, 364, 220, 40), true);
+    m_submitButton->setObjectName(QStringLiteral("configurationSubmitButton"));
+
+    connect(m_templateButton, &QPushButton::clicked, this, [this] { OnChooseTemplate(); });
+    connect(m_pictureButton, &QPushButton::clicked, this, [this] { OnChoosePicture(); });
+    connect(m_modifyButton, &QPushButton::clicked, this, [this] { OnConfigurationModify(); });
+    connect(m_submitButton, &QPushButton::clicked, this, [this] { OnConfigurationSubmit(); });
+}
+
+void CModifyRouterInfoConfigDlg::OnChooseTemplate() {
+    const QString path =
+        FileChooser::GetOpenFileName(this, QStringLiteral("Files (*.xml);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    if (GetFileSize(path.toStdString()) > kMaxTemplateBytes) {
+        Warn("Xml file cannot be larger than 300000 bytes!");
+        return;
+    }
+    m_xmlPath = path.toStdString();
+    m_templateField->setText(path);
+}
+
+void CModifyRouterInfoConfigDlg::ClearPicture() {
+    m_pictureField->clear();
+    m_caption->clear();
+    m_preview->Clear();
+    repaint();
+}
+
+void CModifyRouterInfoConfigDlg::OnChoosePicture() {
+    const QString path =
+        FileChooser::GetOpenFileName(this, QStringLiteral("Files (*.jpg);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    ClearPicture();
+    // A refused picture leaves no logo to send.
+    m_picturePath.clear();
+    const std::string file = path.toStdString();
+    if (!CheckLogoFileSize(file))
+        return;
+    LogoPicture picture;
+    if (!CheckLogoPicture(file, picture))
+        return;
+    m_caption->setText(picture.caption);
+    m_preview->SetImage(picture.image);
+    m_pictureField->setText(path);
+    m_picturePath = file;
+}
+
+void CModifyRouterInfoConfigDlg::OnConfigurationModify() {
+    const std::string templatePath = m_templateField->text().toStdString();
+    if (templatePath.empty()) {
+        Warn("Please select the xml file!");
+        return;
+    }
+    if (!HasSuffix(templatePath, ".xml")) {
+        Warn("Modify file is not .xml file!");
+        return;
+    }
+    if (!Ask("Are you sure you want to modify configration?"))
+        return;
+    m_templateParams = DeviceParams{};
+    if (!ParseTemplateXml(m_xmlPath, m_templateParams)) {
+        Warn("Analysis xml settting error?");
+        return;
+    }
+    std::string sheetPath;
+    ParameterSheetBackend& sheet = CurrentParameterSheetBackend();
+    CSqlManagement& store = m_store ? *m_store : *CSqlManagement::GetInstance();
+    if (!sheet.ExportSheet(m_templateParams, m_devices, sheetPath, store)) {
+        Warn("Create excel fields Info error!");
+        return;
+    }
+    m_sheetPath = sheetPath;
+    m_sheetField->setText(QString::fromStdString(m_sheetPath));
+    if (!sheet.OpenSheet(m_sheetPath))
+        Warn("Unable to open excel file!");
+}
+
+void CModifyRouterInfoConfigDlg::OnConfigurationSubmit() {
+    SubmissionInput input;
+    input.devices = m_devices;
+    input.picturePath = m_pictureField->text().toStdString();
+    input.templatePath = m_templateField->text().toStdString();
+    input.sheetPath = m_sheetField->text().toStdString();
+    input.templateParams = m_templateParams;
+
+    CurrentParameterSheetBackend().SetBatch(m_devices);
+    ScreenLink& link = CurrentScreenLink();
+    CSqlManagement& store = m_store ? *m_store : *CSqlManagement::GetInstance();
+    CParameterSubmission submission(
+        store, link.AdapterMac(), [&link](const TransferJob& job) { return link.StartJob(job); },
+        &CurrentParameterSheetBackend());
+    const int kind = submission.Prepare(input);
+    if (kind == 0) {
+        // The kind is decided once the names have passed, before its question:
+        // a Cancel or a refused sheet keeps it.
+        const bool namesPassed =
+            (input.picturePath.empty() || HasSuffix(input.picturePath, ".jpg")) &&
+            (input.templatePath.empty() || HasSuffix(input.templatePath, ".xml")) &&
+            (input.sheetPath.empty() || HasSuffix(input.sheetPath, ".xls"));
+        const bool haveTemplate = !input.templatePath.empty();
+        const bool havePicture = !input.picturePath.empty();
+        if (namesPassed && (haveTemplate || havePicture))
+            m_kind = haveTemplate && havePicture ? 3 : havePicture ? 1 : 2;
+        return;
+    }
+    m_kind = kind;
+    if (!submission.Start(m_devices, m_result))
+        return;
+    accept();
+}

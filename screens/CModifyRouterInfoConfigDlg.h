@@ -1,0 +1,76 @@
+#pragma once
+
+#include "controls/CTButtonPicture.h"
+#include "controls/CTDialog.h"
+#include "controls/CTStatic.h"
+#include "payload/DeviceParams.h"
+#include "payload/Submission.h"
+
+#include <QLineEdit>
+
+#include <string>
+#include <vector>
+
+class CLogoPreview;
+class CSqlManagement;
+
+// The parameter submission dialog (template 140): choose a logo, a
+// configuration template or both, export and open the parameter sheet, and
+// submit the batch for the devices handed over by the parameter page. The
+// submission steps themselves are CParameterSubmission's.
+class CModifyRouterInfoConfigDlg : public CTDialog {
+    Q_OBJECT
+public:
+    static constexpr int kTemplateId = 140;
+    static constexpr std::int64_t kMaxTemplateBytes = 300000;
+
+    CModifyRouterInfoConfigDlg(std::vector<std::string> devices, QWidget* parent = nullptr,
+                               CSqlManagement* store = nullptr);
+
+    // The handlers of the buttons: 1174, 1177, 1175, 1170.
+    void OnChooseTemplate();
+    void OnChoosePicture();
+    void OnConfigurationModify();
+    void OnConfigurationSubmit();
+
+    int Kind() const { return m_kind; }
+    const std::vector<std::string>& Devices() const { return m_devices; }
+    const std::string& XmlPath() const { return m_xmlPath; }
+    const std::string& SheetPath() const { return m_sheetPath; }
+    const std::string& PicturePath() const { return m_picturePath; }
+    const DeviceParams& TemplateParams() const { return m_templateParams; }
+    const SubmissionResult& LastResult() const { return m_result; }
+
+    QLineEdit* PictureField() const { return m_pictureField; }
+    QLineEdit* TemplateField() const { return m_templateField; }
+    QLineEdit* SheetField() const { return m_sheetField; }
+    CTStatic* Caption() const { return m_caption; }
+    CLogoPreview* Preview() const { return m_preview; }
+    CTButtonPicture* TemplateButton() const { return m_templateButton; }
+    CTButtonPicture* ModifyButton() const { return m_modifyButton; }
+    CTButtonPicture* SubmitButton() const { return m_submitButton; }
+    QPushButton* PictureButton() const { return m_pictureButton; }
+
+private:
+    void ClearPicture();
+
+    std::vector<std::string> m_devices;
+    CSqlManagement* m_store;
+    int m_kind = 1;
+    DeviceParams m_templateParams{};
+    std::string m_xmlPath;
+    std::string m_sheetPath;
+    std::string m_picturePath;
+    SubmissionResult m_result;
+
+    QLineEdit* m_pictureField = nullptr;
+    QLineEdit* m_templateField = nullptr;
+    QLineEdit* m_sheetField = nullptr;
+    CTStatic* m_sheetLabel = nullptr;
+    CTStatic* m_caption = nullptr;
+    CLogoPreview* m_preview = nullptr;
+    QPushButton* m_pictureButton = nullptr;
+    CTButtonPicture* m_templateButton = nullptr;
+    CTButtonPicture* m_modifyButton = nullptr;
+    CTButtonPicture* m_submitButton = nullptr;
+};

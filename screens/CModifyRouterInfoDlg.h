@@ -1,0 +1,32 @@
+#pragma once
+
+#include "screens/CDeviceListPage.h"
+
+#include <QTimer>
+
+// The parameter page (137): both job states per device, Modify opens the
+// parameter submission dialog for the checked rows, and a 2-second timer then
+// follows the submitted devices' status cells.
+class CModifyRouterInfoDlg : public CDeviceListPage {
+    Q_OBJECT
+public:
+    static constexpr int kRefreshTimer = 1000;
+    static constexpr int kRefreshMs = 2000;
+
+    explicit CModifyRouterInfoDlg(QWidget* parent, CSqlManagement* store = nullptr);
+
+    void OnModify();
+    void OnTimer(int timerId);
+
+    CTButtonPicture* ModifyButton() const { return m_modify; }
+    CTButtonPicture* HiddenSearchButton() const { return m_hiddenSearch; }
+    const QTimer& RefreshTimer() const { return m_timer; }
+
+protected:
+    void FillRecordCells(int row, const ap_info_stu& record) override;
+
+private:
+    CTButtonPicture* m_modify = nullptr;
+    CTButtonPicture* m_hiddenSearch = nullptr;
+    QTimer m_timer;
+};

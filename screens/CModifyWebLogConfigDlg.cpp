@@ -1,0 +1,116 @@
+#include "screens/CModifyWebLogConfigDlg.h"
+
+#include "link/TransferJob.h"
+#include "link/TransmitFrame.h"
+#include "payload/LogoImage.h"
+#include "payload/Submission.h"
+#include "records/CSqlManagement.h"
+#include "screens/CLogoPreview.h"
+#include "screens/FileChooser.h"
+#include "screens/ScreenSeams.h"
+#include "shell/base/Language.h"
+#include "shell/base/MessageSeam.h"
+#include "shell/base/Settings.h"
+
+#include <QGroupBox>
+
+#include <array>
+
+using namespace SubmissionDialogParts;
+
+namespace {
+constexpr int kWidth = 560;
+constexpr int kHeight = 300;
+} // namespace
+
+CModifyWebLogConfigDlg::CModifyWebLogConfigDlg(std::vector<std::string> devices, QWidget* parent,
+                                               CSqlManagement* store)
+    : CTDialog(parent, Kind::Window), m_devices(std::move(devices)), m_store(store) {
+    setObjectName(QStringLiteral("logoSubmissionDialog"));
+    setWindowTitle(QStringLiteral("Quorvantix"));
+    setFixedSize(kWidth, kHeight);
+    SetFillBackground(true, Settings().childBkColor);
+    SetDragByBackground(true);
+
+    AddTitleBar(this, TranslateText(QStringLiteral("Device Modify Logo")), kWidth);
+    auto* group = new QGroupBox(this);
+    group->setGeometry(14, 48, kWidth - 28, 170);
+    group->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid #c8ccd2; border-radius: 4px; background: transparent; }"));
+    AddLabel(this, "ChoosePictureFile", QRect(28, 62, 130, 22));
+    m_pictureField = AddPathField(this, QRect(160, 62, 280, 24));
+    m_pictureField->setObjectName(QStringLiteral("pictureField"));
+    m_scan = AddButton(this, "Scan", QRect(450, 60, 84, 28), false);
+    m_scan->setObjectName(QStringLiteral("scanButton"));
+    AddLabel(this, "Example", QRect(28, 104, 130, 22));
+    m_preview = new CLogoPreview(this);
+    m_preview->setGeometry(160, 100, 229, 51);
+    m_caption = new CTStatic(this);
+    m_caption->setObjectName(QStringLiteral("pictureCaption"));
+    m_caption->SetupStaticFromSettings();
+    m_caption->setAlignment(Qt::AlignCenter);
+    m_caption->setGeometry(140, 162, 270, 22);
+    m_clear = AddButton(this, "Clear", QRect(450, 100, 84, 28), false);
+    m_clear->hide();
+    m_modifyLogo = AddButton(this, "ModifyLogo", QRect(kWidth / 2 - 110, 236, 220, 40), true);
+    m_modifyLogo->setObjectName(QStringLiteral("modifyLogoButton"));
+
+    connect(m_scan, &QPushButton::clicked, this, [this] { OnChoosePicture(); });
+    connect(m_clear, &QPushButton::clicked, this, [this] { OnClear(); });
+    connect(m_modifyLogo, &QPushButton::clicked, this, [this] { OnModifyLogo(); });
+}
+
+void CModifyWebLogConfigDlg::OnClear() {
+    m_pictureField->clear();
+    m_caption->clear();
+    m_preview->Clear();
+    repaint();
+}
+
+void CModifyWebLogConfigDlg::OnChoosePicture() {
+    const QString path =
+        FileChooser::GetOpenFileName(this, QStringLiteral("Files (*);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    OnClear();
+    m_pictureField->setText(path);
+    m_picturePath = path.toStdString();
+    const LogoPicture picture = LoadLogoPicture(m_picturePath);
+    m_caption->setText(picture.caption);
+    m_preview->SetImage(picture.image);
+}
+
+void CModifyWebLogConfigDlg::OnModifyLogo() {
+    const std::string path = m_pictureField->text().toStdString();
+    if (path.empty()) {
+        ShowMessage(TranslateText(std::string("Please select the jpg file!")));
+        return;
+    }
+    if (!CheckLogoName(path))
+        return;
+    if (ShowMessage(TranslateText(std::string("Are you sure you want to moodify web logo?")),
+                    MessageIcon::Question, std::string()) != MessageAnswer::Ok)
+        return;
+
+    // Every MAC is checked before anything is marked, so a bad one sends nothing.
+    std::vector<std::array<std::uint8_t, 6>> macs(m_devices.size());
+    for (size_t k = 0; k < m_devices.size(); ++k) {
+        if (!ParseMacText(m_devices[k], macs[k].data())) {
+            ShowMessage("Invalid MAC address: " + m_devices[k]);
+            return;
+        }
+    }
+    m_scan->setEnabled(false);
+    m_modifyLogo->hide();
+    ScreenLink& link = CurrentScreenLink();
+    CSqlManagement& store = m_store ? *m_store : *CSqlManagement::GetInstance();
+    const std::array<std::uint8_t, 6> adapter = link.AdapterMac();
+    for (size_t k = 0; k < m_devices.size(); ++k) {
+        store.SetLogStatus(m_devices[k], 1);
+        const TransferJob job =
+            MakeTransferJob(macs[k].data(), adapter.data(), 1, std::string(), path);
+        if (link.StartJob(job))
+            ++m_jobsStarted;
+    }
+    accept();
+}

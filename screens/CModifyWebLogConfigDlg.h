@@ -1,0 +1,51 @@
+#pragma once
+
+#include "controls/CTButtonPicture.h"
+#include "controls/CTDialog.h"
+#include "controls/CTStatic.h"
+
+#include <QLineEdit>
+
+#include <string>
+#include <vector>
+
+class CLogoPreview;
+class CSqlManagement;
+
+// The logo submission dialog (template 157): one picture, previewed without
+// limits, sent to every device handed over by the logo page.
+class CModifyWebLogConfigDlg : public CTDialog {
+    Q_OBJECT
+public:
+    static constexpr int kTemplateId = 157;
+
+    CModifyWebLogConfigDlg(std::vector<std::string> devices, QWidget* parent = nullptr,
+                           CSqlManagement* store = nullptr);
+
+    void OnChoosePicture(); // 1001
+    void OnClear();         // 1002
+    void OnModifyLogo();    // 1169
+
+    const std::vector<std::string>& Devices() const { return m_devices; }
+    const std::string& PicturePath() const { return m_picturePath; }
+    int JobsStarted() const { return m_jobsStarted; }
+    QLineEdit* PictureField() const { return m_pictureField; }
+    CTStatic* Caption() const { return m_caption; }
+    CLogoPreview* Preview() const { return m_preview; }
+    CTButtonPicture* ScanButton() const { return m_scan; }
+    CTButtonPicture* ModifyLogoButton() const { return m_modifyLogo; }
+    CTButtonPicture* ClearButton() const { return m_clear; }
+
+private:
+    std::vector<std::string> m_devices;
+    CSqlManagement* m_store;
+    std::string m_picturePath;
+    int m_jobsStarted = 0;
+
+    QLineEdit* m_pictureField = nullptr;
+    CTStatic* m_caption = nullptr;
+    CLogoPreview* m_preview = nullptr;
+    CTButtonPicture* m_scan = nullptr;
+    CTButtonPicture* m_modifyLogo = nullptr;
+    CTButtonPicture* m_clear = nullptr;
+};

@@ -1,0 +1,64 @@
+#include "screens/CModifyWebLogDlg.h"
+
+#include "controls/DialogUnits.h"
+#include "records/CSqlManagement.h"
+#include "screens/CModifyWebLogConfigDlg.h"
+#include "screens/ScreenSeams.h"
+#include "shell/SkinPaths.h"
+#include "shell/base/Language.h"
+
+namespace {
+
+std::vector<ListColumn> LogoColumns() {
+    return {{"", 60, -1},
+            {"Serial", 120, -1},
+            {"MAC", 264, SortByMac},
+            {"Status", 160, SortByLogStatus}};
+}
+
+CTButtonPicture* MakePageButton(QWidget* parent, const char* text, const QRect& rect) {
+    auto* button = new CTButtonPicture(parent);
+    button->SetButtonImages(Skin().buttonSearch, Skin().buttonSearch, Skin().buttonSearch,
+                            Skin().buttonSearch);
+    CTButtonPicture::SetupButton(*button, TranslateText(QString::fromUtf8(text)));
+    button->setGeometry(rect);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+} // namespace
+
+CModifyWebLogDlg::CModifyWebLogDlg(QWidget* parent, CSqlManagement* store)
+    : CDeviceListPage(kLogoPage, parent, LogoColumns(), SortByMac, false, store) {
+    setObjectName(QStringLiteral("logoPage"));
+    SetHandColumns({0, 1, 2, 3});
+    const DialogUnits& du = DialogUnits::Default();
+    m_modify = MakePageButton(this, "Modify", du.Rect(7, 5, 40, 18));
+    m_modify->setObjectName(QStringLiteral("modifyButton"));
+    connect(m_modify, &QPushButton::clicked, this, [this] { OnModify(); });
+    m_hiddenSearch = MakePageButton(this, "Search", du.Rect(60, 6, 40, 18));
+    m_hiddenSearch->hide();
+    connect(&m_timer, &QTimer::timeout, this, [this] { OnTimer(kRefreshTimer); });
+}
+
+void CModifyWebLogDlg::FillRecordCells(int row, const ap_info_stu& record) {
+    SetCell(row, 3, QString::fromStdString(StatusText(record.ap_log_status)),
+            StatusColor(record.ap_log_status));
+}
+
+void CModifyWebLogDlg::OnModify() {
+    CollectCheckedDevices();
+    // This page opens its dialog also for an empty selection.
+    {
+        CModifyWebLogConfigDlg dialog(m_selected, this, &Store());
+        RunModalDialog(dialog);
+    }
+    m_timer.start(kRefreshMs);
+}
+
+void CModifyWebLogDlg::OnTimer(int timerId) {
+    if (timerId != kRefreshTimer)
+        return;
+    for (const std::string& mac : m_selected)
+        UpdateStatusCell(mac, 3, Store().GetLogStatus(mac));
+}

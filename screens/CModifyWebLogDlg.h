@@ -1,0 +1,30 @@
+#pragma once
+
+#include "screens/CDeviceListPage.h"
+
+#include <QTimer>
+
+// The logo page (136): the logo job's state per device, Modify opens the logo
+// submission dialog, and a 3-second timer then follows the logo status cells.
+class CModifyWebLogDlg : public CDeviceListPage {
+    Q_OBJECT
+public:
+    static constexpr int kRefreshTimer = 1000;
+    static constexpr int kRefreshMs = 3000;
+
+    explicit CModifyWebLogDlg(QWidget* parent, CSqlManagement* store = nullptr);
+
+    void OnModify();
+    void OnTimer(int timerId);
+
+    CTButtonPicture* ModifyButton() const { return m_modify; }
+    const QTimer& RefreshTimer() const { return m_timer; }
+
+protected:
+    void FillRecordCells(int row, const ap_info_stu& record) override;
+
+private:
+    CTButtonPicture* m_modify = nullptr;
+    CTButtonPicture* m_hiddenSearch = nullptr;
+    QTimer m_timer;
+};

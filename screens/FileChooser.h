@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The open-file chooser of the dialogs. A test answers it in advance with
+// setNextFileName (an empty name answers Cancel); otherwise QFileDialog asks.
+namespace FileChooser {
+
+// filter in Qt form, e.g. "Files (*.xml);;All files (*)". Empty on cancel.
+QString GetOpenFileName(QWidget* parent, const QString& filter);
+
+void setNextFileName(const QString& path);
+// The filter of the last chooser opened (tests check it).
+QString lastFilter();
+
+} // namespace FileChooser
