@@ -1024,6 +1024,10 @@ std::vector<uint8_t> XlsWorkbook::SaveToMemory() const {
     out.insert(out.end(), stream_.begin() + long(trailer_), stream_.end());
     for (auto [pos, s] : sheetPatches)
         Put32(out.data() + pos, newStart[s]);
+    // Spreadsheet programs expect the workbook stream outside the mini stream;
+    // zeros after the last substream are ignored by every reader.
+    if (out.size() < 4096)
+        out.resize(4096, 0);
 
     XlsCompoundFile copy = container_;
     copy.SetStream(u"Workbook", std::move(out));
