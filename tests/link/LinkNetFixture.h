@@ -49,6 +49,7 @@ public:
     struct Seen {
         std::size_t length;
         std::uint16_t category, opcode, sequence, fileCount, position, dataLength;
+        std::uint8_t firstData; // first byte of the data area: tells chunks apart
     };
     std::vector<Seen> seen() const {
         std::lock_guard<std::mutex> g(lock_);
@@ -77,7 +78,7 @@ private:
             {
                 std::lock_guard<std::mutex> g(lock_);
                 seen_.push_back(Seen{length, f.Category(), f.Opcode(), f.Sequence(), f.FileCount(),
-                                     f.ChunkPositionField(), f.DataLength()});
+                                     f.ChunkPositionField(), f.DataLength(), f.bytes[260]});
                 if (frames_.size() < keepWhole_)
                     frames_.push_back(f);
             }
