@@ -211,6 +211,16 @@ CDeviceListPage::CDeviceListPage(int pageId, QWidget* parent, std::vector<ListCo
                 [this](int, int page) { ShowListPage(page); });
 }
 
+CTButtonPicture* CDeviceListPage::MakePageButton(const char* text, const QRect& rect) {
+    auto* button = new CTButtonPicture(this);
+    button->SetButtonImages(Skin().buttonSearch, Skin().buttonSearch, Skin().buttonSearch,
+                            Skin().buttonSearch);
+    CTButtonPicture::SetupButton(*button, TranslateText(QString::fromUtf8(text)));
+    button->setGeometry(rect);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
 CSqlManagement& CDeviceListPage::Store() const {
     return m_store ? *m_store : *CSqlManagement::GetInstance();
 }

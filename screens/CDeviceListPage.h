@@ -107,6 +107,9 @@ protected:
     virtual void FillRecordCells(int row, const ap_info_stu& record) = 0;
     void SetCell(int row, int column, const QString& text, ColorRef color);
     void SetHandColumns(std::set<int> columns) { m_handColumns = std::move(columns); }
+    // A picture button of the page's own row of buttons: the search-button
+    // skin, the translated caption, the hand cursor, placed at rect.
+    CTButtonPicture* MakePageButton(const char* text, const QRect& rect);
     // Enables or disables what a running search locks.
     void SetListControlsEnabled(bool enabled);
     CSqlManagement& Store() const;

@@ -4,7 +4,6 @@
 #include "records/CSqlManagement.h"
 #include "screens/CModifyRouterInfoConfigDlg.h"
 #include "screens/ScreenSeams.h"
-#include "shell/SkinPaths.h"
 #include "shell/base/Language.h"
 #include "shell/base/MessageSeam.h"
 
@@ -18,16 +17,6 @@ std::vector<ListColumn> ParameterColumns() {
             {"ParaStatus", 120, SortByParaStatus}};
 }
 
-CTButtonPicture* MakePageButton(QWidget* parent, const char* text, const QRect& rect) {
-    auto* button = new CTButtonPicture(parent);
-    button->SetButtonImages(Skin().buttonSearch, Skin().buttonSearch, Skin().buttonSearch,
-                            Skin().buttonSearch);
-    CTButtonPicture::SetupButton(*button, TranslateText(QString::fromUtf8(text)));
-    button->setGeometry(rect);
-    button->setCursor(Qt::PointingHandCursor);
-    return button;
-}
-
 } // namespace
 
 CModifyRouterInfoDlg::CModifyRouterInfoDlg(QWidget* parent, CSqlManagement* store)
@@ -35,10 +24,10 @@ CModifyRouterInfoDlg::CModifyRouterInfoDlg(QWidget* parent, CSqlManagement* stor
     setObjectName(QStringLiteral("parameterPage"));
     SetHandColumns({0, 1, 2, 3, 4});
     const DialogUnits& du = DialogUnits::Default();
-    m_modify = MakePageButton(this, "Modify", du.Rect(7, 5, 40, 18));
+    m_modify = MakePageButton("Modify", du.Rect(7, 5, 40, 18));
     m_modify->setObjectName(QStringLiteral("modifyButton"));
     connect(m_modify, &QPushButton::clicked, this, [this] { OnModify(); });
-    m_hiddenSearch = MakePageButton(this, "Search", du.Rect(49, 5, 40, 18));
+    m_hiddenSearch = MakePageButton("Search", du.Rect(49, 5, 40, 18));
     m_hiddenSearch->hide();
     connect(&m_timer, &QTimer::timeout, this, [this] { OnTimer(kRefreshTimer); });
 }

@@ -26,13 +26,8 @@ CStatusDlg::CStatusDlg(QWidget* parent, CSqlManagement* store)
     SetHandColumns({0});
     const DialogUnits& du = DialogUnits::Default();
 
-    m_search = new CTButtonPicture(this);
+    m_search = MakePageButton("Search", du.Rect(7, 1, 40, 18));
     m_search->setObjectName(QStringLiteral("searchButton"));
-    m_search->SetButtonImages(Skin().buttonSearch, Skin().buttonSearch, Skin().buttonSearch,
-                              Skin().buttonSearch);
-    CTButtonPicture::SetupButton(*m_search, Tr("Search"));
-    m_search->setGeometry(du.Rect(7, 1, 40, 18));
-    m_search->setCursor(Qt::PointingHandCursor);
     connect(m_search, &QPushButton::clicked, this, [this] { OnSearchButton(); });
 
     m_netCardLabel = new CTStatic(this);

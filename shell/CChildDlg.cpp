@@ -34,7 +34,7 @@ CChildDlg::CChildDlg(QWidget* parent, PageFactory factory) : CTDialog(parent, Ki
     m_pageOnShow = CTPage::kStatusPage;
 
     m_refreshOnShow.setInterval(kRefreshOnShowMs);
-    m_refreshOnShow.setSingleShot(false); // stopped by its first tick, as specified below
+    m_refreshOnShow.setSingleShot(true); // a page is refreshed once, after it is shown
     connect(&m_refreshOnShow, &QTimer::timeout, this, [this] { OnTimer(kRefreshOnShowTimer); });
     m_statusRefresh.setInterval(kStatusMs);
     connect(&m_statusRefresh, &QTimer::timeout, this, [this] { OnTimer(kStatusTimer); });

@@ -2,25 +2,19 @@
 // stored devices, ordered by MAC.
 
 #include "app/cli/CliCommand.h"
+#include "app/cli/CliSupport.h"
 #include "link/AcTransmitManage.h"
 #include "records/CSqlManagement.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
 constexpr const char* kUsage = "discover --adapter IFACE [--broadcasts N] [--json]";
-
-int Refuse(const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    return kExitRefused;
-}
 
 // A stored text without the blanks a fixed-width column pads it with.
 std::string Field(const char* text, std::size_t width) {
@@ -48,14 +42,6 @@ std::string Json(const std::string& s) {
     return out + "\"";
 }
 
-bool ParseCount(const std::string& text, int& value) {
-    if (text.empty() || text.size() > 6 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    value = std::atoi(text.c_str());
-    return value >= 1;
-}
-
 int RunDiscover(const std::vector<std::string>& args) {
     std::string adapterName;
     int broadcasts = 40;
@@ -68,7 +54,7 @@ int RunDiscover(const std::vector<std::string>& args) {
         } else if (a == "--adapter" && hasValue) {
             adapterName = args[++i];
         } else if (a == "--broadcasts" && hasValue) {
-            if (!ParseCount(args[++i], broadcasts))
+            if (!ParseCount(args[++i], 1, 999999, broadcasts))
                 return Refuse("discover: --broadcasts needs a number from 1");
         } else {
             return Refuse("discover: unexpected argument " + a + " (usage: " + kUsage + ")");
@@ -78,33 +64,15 @@ int RunDiscover(const std::vector<std::string>& args) {
         return Refuse("discover: --adapter is required");
 
     AcTransmitManage* link = AcTransmitManage::GetInstance();
-    std::vector<AdapterRecord> adapters;
-    link->GetAdapterList(adapters);
-    const auto adapter =
-        std::find_if(adapters.begin(), adapters.end(), [&](const AdapterRecord& r) {
-            return std::string(r.adapterName, strnlen(r.adapterName, sizeof r.adapterName)) ==
-                   adapterName;
-        });
-    if (adapter == adapters.end())
-        return Refuse("discover: no such adapter: " + adapterName);
     CSqlManagement* store = CSqlManagement::GetInstance();
     if (!store->IsOpen()) {
         std::fprintf(stderr, "discover: the record store cannot be opened\n");
         return kExitFailed;
     }
-    if (!link->SelectAdapter(*adapter)) {
-        std::fprintf(stderr, "discover: cannot listen on %s\n", adapterName.c_str());
-        return kExitFailed;
-    }
+    if (int rc = SelectAdapterNamed(*link, adapterName, "discover"); rc != kExitOk)
+        return rc;
 
-    link->ClearDeviceTable();
-    store->ClearDevices();
-    link->SendDiscovery();
-    for (int i = 1; i < broadcasts; ++i) {
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-        link->SendDiscovery();
-    }
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    SearchSegment(*link, *store, broadcasts);
     link->Stop();
 
     std::vector<ap_info_stu> rows;

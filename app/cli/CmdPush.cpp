@@ -3,6 +3,7 @@
 // record store until every submitted job is final or the wait ends.
 
 #include "app/cli/CliCommand.h"
+#include "app/cli/CliSupport.h"
 #include "link/AcTransmitManage.h"
 #include "link/TransferJob.h"
 #include "payload/ConfigXml.h"
@@ -54,19 +55,6 @@ public:
 private:
     MessageSink* previous_;
 };
-
-int Refuse(const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    return kExitRefused;
-}
-
-bool ParseCount(const std::string& text, int low, int high, int& value) {
-    if (text.empty() || text.size() > 9 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    value = std::stoi(text);
-    return value >= low && value <= high;
-}
 
 bool Readable(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -157,19 +145,6 @@ int CheckChosenFiles(const PushOptions& o) {
     return kExitOk;
 }
 
-// A search as the status page runs it: clear, one broadcast, one per second
-// until the count is reached, then one second more for late replies.
-void Search(AcTransmitManage& link, CSqlManagement& store, int broadcasts) {
-    link.ClearDeviceTable();
-    store.ClearDevices();
-    link.SendDiscovery();
-    for (int i = 1; i < broadcasts; ++i) {
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-        link.SendDiscovery();
-    }
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-}
-
 bool IsFinal(int status) {
     return status == OperateSuccess || status == OperateFail || status == TransmitFail;
 }
@@ -209,34 +184,14 @@ int RunPush(const std::vector<std::string>& args) {
         return kExitRefused;
 
     AcTransmitManage* link = AcTransmitManage::GetInstance();
-    std::vector<AdapterRecord> adapters;
-    link->GetAdapterList(adapters);
-    auto adapter = std::find_if(adapters.begin(), adapters.end(), [&](const AdapterRecord& r) {
-        return std::string(r.adapterName, strnlen(r.adapterName, sizeof r.adapterName)) ==
-               o.adapter;
-    });
-    if (adapter == adapters.end())
-        return Refuse("push: no such adapter: " + o.adapter);
-
-    if (!link->SelectAdapter(*adapter)) {
-        std::fprintf(stderr, "push: cannot listen on %s\n", o.adapter.c_str());
-        return kExitFailed;
-    }
-    // The status page searches long after its adapter was selected; here the
-    // receive thread is given a moment to open its handle before the first
-    // broadcast, so the first replies are not missed.
-    for (int i = 0; i < 200 && link->RunningReceiveThreads() == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    Search(*link, *store, o.broadcasts);
+    if (int rc = SelectAdapterNamed(*link, o.adapter, "push"); rc != kExitOk)
+        return rc;
+    SearchSegment(*link, *store, o.broadcasts);
 
     std::vector<std::string> devices;
     bool missing = false;
     if (o.all) {
-        std::vector<ap_info_stu> rows;
-        store->LoadDevicePage(SortByMac, rows, 1 << 20, 1, true, QString());
-        for (const ap_info_stu& r : rows)
-            devices.emplace_back(r.mac, strnlen(r.mac, sizeof r.mac));
+        devices = StoredMacs(*store);
     } else {
         for (const std::string& mac : o.macs) {
             ap_info_stu row;

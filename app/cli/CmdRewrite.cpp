@@ -2,6 +2,7 @@
 // writes it, so the rewriting can be checked from outside.
 
 #include "app/cli/CliCommand.h"
+#include "app/cli/CliSupport.h"
 #include "payload/ConfigXml.h"
 #include "payload/DeviceParamsJson.h"
 #include "payload/Submission.h"
@@ -12,11 +13,6 @@
 #include <vector>
 
 namespace {
-
-int Refuse(const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    return kExitRefused;
-}
 
 int RunRewrite(const std::vector<std::string>& args) {
     std::string templatePath, mac, paramsPath;

@@ -5,6 +5,7 @@
 // radio columns.
 
 #include "app/cli/CliCommand.h"
+#include "app/cli/CliSupport.h"
 #include "link/AcTransmitManage.h"
 #include "link/TransmitFrame.h"
 #include "payload/ConfigXml.h"
@@ -17,22 +18,15 @@
 #include <QString>
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
 
 const char* kUsage =
     "sheet export --template FILE.xml [--adapter IFACE [--broadcasts N]] (--mac MAC... | --all)";
-
-int Refuse(const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    return kExitRefused;
-}
 
 struct SheetOptions {
     std::string templatePath;
@@ -55,12 +49,8 @@ int ParseArgs(const std::vector<std::string>& args, SheetOptions& o) {
         } else if (a == "--adapter" && hasValue) {
             o.adapter = args[++i];
         } else if (a == "--broadcasts" && hasValue) {
-            const std::string& n = args[++i];
-            if (n.empty() || n.size() > 6 ||
-                !std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-                std::stoi(n) < 1)
+            if (!ParseCount(args[++i], 1, 999999, o.broadcasts))
                 return Refuse("sheet: --broadcasts needs a number from 1");
-            o.broadcasts = std::stoi(n);
         } else if (a == "--mac" && hasValue) {
             while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
                 std::string mac = args[++i];
@@ -100,35 +90,14 @@ int RunSheet(const std::vector<std::string>& args) {
 
     if (!o.adapter.empty()) {
         AcTransmitManage* link = AcTransmitManage::GetInstance();
-        std::vector<AdapterRecord> adapters;
-        link->GetAdapterList(adapters);
-        auto adapter = std::find_if(adapters.begin(), adapters.end(), [&](const AdapterRecord& r) {
-            return std::string(r.adapterName, strnlen(r.adapterName, sizeof r.adapterName)) ==
-                   o.adapter;
-        });
-        if (adapter == adapters.end())
-            return Refuse("sheet: no such adapter: " + o.adapter);
-        if (!link->SelectAdapter(*adapter)) {
-            std::fprintf(stderr, "sheet: cannot listen on %s\n", o.adapter.c_str());
-            return kExitFailed;
-        }
-        // The status page's search: clear, broadcast once a second, wait for late replies.
-        link->ClearDeviceTable();
-        store->ClearDevices();
-        link->SendDiscovery();
-        for (int i = 1; i < o.broadcasts; ++i) {
-            std::this_thread::sleep_for(std::chrono::seconds(1));
-            link->SendDiscovery();
-        }
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+        if (int rc = SelectAdapterNamed(*link, o.adapter, "sheet"); rc != kExitOk)
+            return rc;
+        SearchSegment(*link, *store, o.broadcasts);
     }
 
     std::vector<std::string> devices = o.macs;
     if (o.all) {
-        std::vector<ap_info_stu> rows;
-        store->LoadDevicePage(SortByMac, rows, 1 << 20, 1, true, QString());
-        for (const ap_info_stu& r : rows)
-            devices.emplace_back(r.mac, strnlen(r.mac, sizeof r.mac));
+        devices = StoredMacs(*store);
         if (devices.empty()) {
             std::fprintf(stderr, "sheet: no device answered the search\n");
             return kExitFailed;

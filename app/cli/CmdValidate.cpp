@@ -2,6 +2,7 @@
 // template's record, so the rules can be checked from outside.
 
 #include "app/cli/CliCommand.h"
+#include "app/cli/CliSupport.h"
 #include "payload/ConfigXml.h"
 #include "payload/DeviceParamsJson.h"
 #include "payload/ParameterRules.h"
@@ -13,11 +14,6 @@
 #include <vector>
 
 namespace {
-
-int Refuse(const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    return kExitRefused;
-}
 
 int RunValidate(const std::vector<std::string>& args) {
     std::string templatePath, paramsPath;
