@@ -1,6 +1,7 @@
 #include "payload/ParameterRules.h"
 
 #include "shell/base/MessageSeam.h"
+#include "shell/base/Settings.h"
 
 #include <algorithm>
 #include <climits>
@@ -28,26 +29,7 @@ bool IsChineseChar(char16_t u) {
 }
 
 int NumberValue(std::string_view text) {
-    std::size_t i = 0;
-    auto isSpace = [](char c) {
-        return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-    };
-    while (i < text.size() && isSpace(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative)
-        value = -value;
-    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+    return TextToInt(text);
 }
 
 namespace {

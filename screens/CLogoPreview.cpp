@@ -120,4 +120,27 @@ CTButtonPicture* AddButton(QWidget* parent, const char* text, const QRect& rect,
     return button;
 }
 
+LogoPickerParts AddLogoPicker(QWidget* parent, int captionTop) {
+    LogoPickerParts parts{};
+    AddLabel(parent, "ChoosePictureFile", QRect(28, 62, 130, 22));
+    parts.field = AddPathField(parent, QRect(160, 62, 280, 24));
+    parts.field->setObjectName(QStringLiteral("pictureField"));
+    parts.scan = AddButton(parent, "Scan", QRect(450, 60, 84, 28), false);
+    AddLabel(parent, "Example", QRect(28, 104, 130, 22));
+    parts.preview = new CLogoPreview(parent);
+    parts.preview->setGeometry(160, 100, 229, 51);
+    parts.caption = new CTStatic(parent);
+    parts.caption->setObjectName(QStringLiteral("pictureCaption"));
+    parts.caption->SetupStaticFromSettings();
+    parts.caption->setAlignment(Qt::AlignCenter);
+    parts.caption->setGeometry(140, captionTop, 270, 22);
+    return parts;
+}
+
+void ClearLogoPicker(const LogoPickerParts& parts) {
+    parts.field->clear();
+    parts.caption->clear();
+    parts.preview->Clear();
+}
+
 } // namespace SubmissionDialogParts

@@ -40,4 +40,17 @@ QLineEdit* AddPathField(QWidget* parent, const QRect& rect);
 // A skinned button; large ones carry white text, turning black when active.
 CTButtonPicture* AddButton(QWidget* parent, const char* text, const QRect& rect, bool large);
 
+// The picture row of both dialogs: "ChoosePictureFile" with its path field and
+// Scan button, "Example" with the preview, and the caption centred under it at
+// captionTop.
+struct LogoPickerParts {
+    QLineEdit* field;
+    CTButtonPicture* scan;
+    CLogoPreview* preview;
+    CTStatic* caption;
+};
+LogoPickerParts AddLogoPicker(QWidget* parent, int captionTop);
+// Empties the path field, the caption and the preview.
+void ClearLogoPicker(const LogoPickerParts& parts);
+
 } // namespace SubmissionDialogParts

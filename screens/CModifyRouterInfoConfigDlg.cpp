@@ -51,19 +51,8 @@ CModifyRouterInfoConfigDlg::CModifyRouterInfoConfigDlg(std::vector<std::string> 
 
     // Logo part.
     AddGroup(this, QRect(14, 48, kWidth - 28, 150));
-    AddLabel(this, "ChoosePictureFile", QRect(28, 62, 130, 22));
-    m_pictureField = AddPathField(this, QRect(160, 62, 280, 24));
-    m_pictureField->setObjectName(QStringLiteral("pictureField"));
-    m_pictureButton = AddButton(this, "Scan", QRect(450, 60, 84, 28), false);
-    m_pictureButton->setObjectName(QStringLiteral("pictureButton"));
-    AddLabel(this, "Example", QRect(28, 104, 130, 22));
-    m_preview = new CLogoPreview(this);
-    m_preview->setGeometry(160, 100, 229, 51);
-    m_caption = new CTStatic(this);
-    m_caption->setObjectName(QStringLiteral("pictureCaption"));
-    m_caption->SetupStaticFromSettings();
-    m_caption->setAlignment(Qt::AlignCenter);
-    m_caption->setGeometry(140, 160, 270, 22);
+    m_logo = AddLogoPicker(this, 160);
+    m_logo.scan->setObjectName(QStringLiteral("pictureButton"));
 
     // Configuration part.
     AddGroup(this, QRect(14, 210, kWidth - 28, 140));
@@ -85,7 +74,7 @@ CModifyRouterInfoConfigDlg::CModifyRouterInfoConfigDlg(std::vector<std::string> 
     m_submitButton->setObjectName(QStringLiteral("configurationSubmitButton"));
 
     connect(m_templateButton, &QPushButton::clicked, this, [this] { OnChooseTemplate(); });
-    connect(m_pictureButton, &QPushButton::clicked, this, [this] { OnChoosePicture(); });
+    connect(m_logo.scan, &QPushButton::clicked, this, [this] { OnChoosePicture(); });
     connect(m_modifyButton, &QPushButton::clicked, this, [this] { OnConfigurationModify(); });
     connect(m_submitButton, &QPushButton::clicked, this, [this] { OnConfigurationSubmit(); });
 }
@@ -104,9 +93,7 @@ void CModifyRouterInfoConfigDlg::OnChooseTemplate() {
 }
 
 void CModifyRouterInfoConfigDlg::ClearPicture() {
-    m_pictureField->clear();
-    m_caption->clear();
-    m_preview->Clear();
+    ClearLogoPicker(m_logo);
     repaint();
 }
 
@@ -124,9 +111,9 @@ void CModifyRouterInfoConfigDlg::OnChoosePicture() {
     LogoPicture picture;
     if (!CheckLogoPicture(file, picture))
         return;
-    m_caption->setText(picture.caption);
-    m_preview->SetImage(picture.image);
-    m_pictureField->setText(path);
+    m_logo.caption->setText(picture.caption);
+    m_logo.preview->SetImage(picture.image);
+    m_logo.field->setText(path);
     m_picturePath = file;
 }
 
@@ -163,7 +150,7 @@ void CModifyRouterInfoConfigDlg::OnConfigurationModify() {
 void CModifyRouterInfoConfigDlg::OnConfigurationSubmit() {
     SubmissionInput input;
     input.devices = m_devices;
-    input.picturePath = m_pictureField->text().toStdString();
+    input.picturePath = m_logo.field->text().toStdString();
     input.templatePath = m_templateField->text().toStdString();
     input.sheetPath = m_sheetField->text().toStdString();
     input.templateParams = m_templateParams;

@@ -5,13 +5,13 @@
 #include "controls/CTStatic.h"
 #include "payload/DeviceParams.h"
 #include "payload/Submission.h"
+#include "screens/CLogoPreview.h"
 
 #include <QLineEdit>
 
 #include <string>
 #include <vector>
 
-class CLogoPreview;
 class CSqlManagement;
 
 // The parameter submission dialog (template 140): choose a logo, a
@@ -41,15 +41,15 @@ public:
     const DeviceParams& TemplateParams() const { return m_templateParams; }
     const SubmissionResult& LastResult() const { return m_result; }
 
-    QLineEdit* PictureField() const { return m_pictureField; }
+    QLineEdit* PictureField() const { return m_logo.field; }
     QLineEdit* TemplateField() const { return m_templateField; }
     QLineEdit* SheetField() const { return m_sheetField; }
-    CTStatic* Caption() const { return m_caption; }
-    CLogoPreview* Preview() const { return m_preview; }
+    CTStatic* Caption() const { return m_logo.caption; }
+    CLogoPreview* Preview() const { return m_logo.preview; }
     CTButtonPicture* TemplateButton() const { return m_templateButton; }
     CTButtonPicture* ModifyButton() const { return m_modifyButton; }
     CTButtonPicture* SubmitButton() const { return m_submitButton; }
-    QPushButton* PictureButton() const { return m_pictureButton; }
+    QPushButton* PictureButton() const { return m_logo.scan; }
 
 private:
     void ClearPicture();
@@ -63,13 +63,10 @@ private:
     std::string m_picturePath;
     SubmissionResult m_result;
 
-    QLineEdit* m_pictureField = nullptr;
+    SubmissionDialogParts::LogoPickerParts m_logo{};
     QLineEdit* m_templateField = nullptr;
     QLineEdit* m_sheetField = nullptr;
     CTStatic* m_sheetLabel = nullptr;
-    CTStatic* m_caption = nullptr;
-    CLogoPreview* m_preview = nullptr;
-    QPushButton* m_pictureButton = nullptr;
     CTButtonPicture* m_templateButton = nullptr;
     CTButtonPicture* m_modifyButton = nullptr;
     CTButtonPicture* m_submitButton = nullptr;

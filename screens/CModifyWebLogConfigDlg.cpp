@@ -37,33 +37,20 @@ CModifyWebLogConfigDlg::CModifyWebLogConfigDlg(std::vector<std::string> devices,
     group->setGeometry(14, 48, kWidth - 28, 170);
     group->setStyleSheet(QStringLiteral(
         "QGroupBox { border: 1px solid #c8ccd2; border-radius: 4px; background: transparent; }"));
-    AddLabel(this, "ChoosePictureFile", QRect(28, 62, 130, 22));
-    m_pictureField = AddPathField(this, QRect(160, 62, 280, 24));
-    m_pictureField->setObjectName(QStringLiteral("pictureField"));
-    m_scan = AddButton(this, "Scan", QRect(450, 60, 84, 28), false);
-    m_scan->setObjectName(QStringLiteral("scanButton"));
-    AddLabel(this, "Example", QRect(28, 104, 130, 22));
-    m_preview = new CLogoPreview(this);
-    m_preview->setGeometry(160, 100, 229, 51);
-    m_caption = new CTStatic(this);
-    m_caption->setObjectName(QStringLiteral("pictureCaption"));
-    m_caption->SetupStaticFromSettings();
-    m_caption->setAlignment(Qt::AlignCenter);
-    m_caption->setGeometry(140, 162, 270, 22);
+    m_logo = AddLogoPicker(this, 162);
+    m_logo.scan->setObjectName(QStringLiteral("scanButton"));
     m_clear = AddButton(this, "Clear", QRect(450, 100, 84, 28), false);
     m_clear->hide();
     m_modifyLogo = AddButton(this, "ModifyLogo", QRect(kWidth / 2 - 110, 236, 220, 40), true);
     m_modifyLogo->setObjectName(QStringLiteral("modifyLogoButton"));
 
-    connect(m_scan, &QPushButton::clicked, this, [this] { OnChoosePicture(); });
+    connect(m_logo.scan, &QPushButton::clicked, this, [this] { OnChoosePicture(); });
     connect(m_clear, &QPushButton::clicked, this, [this] { OnClear(); });
     connect(m_modifyLogo, &QPushButton::clicked, this, [this] { OnModifyLogo(); });
 }
 
 void CModifyWebLogConfigDlg::OnClear() {
-    m_pictureField->clear();
-    m_caption->clear();
-    m_preview->Clear();
+    ClearLogoPicker(m_logo);
     repaint();
 }
 
@@ -73,15 +60,15 @@ void CModifyWebLogConfigDlg::OnChoosePicture() {
     if (path.isEmpty())
         return;
     OnClear();
-    m_pictureField->setText(path);
+    m_logo.field->setText(path);
     m_picturePath = path.toStdString();
     const LogoPicture picture = LoadLogoPicture(m_picturePath);
-    m_caption->setText(picture.caption);
-    m_preview->SetImage(picture.image);
+    m_logo.caption->setText(picture.caption);
+    m_logo.preview->SetImage(picture.image);
 }
 
 void CModifyWebLogConfigDlg::OnModifyLogo() {
-    const std::string path = m_pictureField->text().toStdString();
+    const std::string path = m_logo.field->text().toStdString();
     if (path.empty()) {
         ShowMessage(TranslateText(std::string("Please select the jpg file!")));
         return;
@@ -100,7 +87,7 @@ void CModifyWebLogConfigDlg::OnModifyLogo() {
             return;
         }
     }
-    m_scan->setEnabled(false);
+    m_logo.scan->setEnabled(false);
     m_modifyLogo->hide();
     ScreenLink& link = CurrentScreenLink();
     CSqlManagement& store = m_store ? *m_store : *CSqlManagement::GetInstance();

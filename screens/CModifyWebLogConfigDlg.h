@@ -3,13 +3,13 @@
 #include "controls/CTButtonPicture.h"
 #include "controls/CTDialog.h"
 #include "controls/CTStatic.h"
+#include "screens/CLogoPreview.h"
 
 #include <QLineEdit>
 
 #include <string>
 #include <vector>
 
-class CLogoPreview;
 class CSqlManagement;
 
 // The logo submission dialog (template 157): one picture, previewed without
@@ -29,10 +29,10 @@ public:
     const std::vector<std::string>& Devices() const { return m_devices; }
     const std::string& PicturePath() const { return m_picturePath; }
     int JobsStarted() const { return m_jobsStarted; }
-    QLineEdit* PictureField() const { return m_pictureField; }
-    CTStatic* Caption() const { return m_caption; }
-    CLogoPreview* Preview() const { return m_preview; }
-    CTButtonPicture* ScanButton() const { return m_scan; }
+    QLineEdit* PictureField() const { return m_logo.field; }
+    CTStatic* Caption() const { return m_logo.caption; }
+    CLogoPreview* Preview() const { return m_logo.preview; }
+    CTButtonPicture* ScanButton() const { return m_logo.scan; }
     CTButtonPicture* ModifyLogoButton() const { return m_modifyLogo; }
     CTButtonPicture* ClearButton() const { return m_clear; }
 
@@ -42,10 +42,7 @@ private:
     std::string m_picturePath;
     int m_jobsStarted = 0;
 
-    QLineEdit* m_pictureField = nullptr;
-    CTStatic* m_caption = nullptr;
-    CLogoPreview* m_preview = nullptr;
-    CTButtonPicture* m_scan = nullptr;
+    SubmissionDialogParts::LogoPickerParts m_logo{};
     CTButtonPicture* m_modifyLogo = nullptr;
     CTButtonPicture* m_clear = nullptr;
 };

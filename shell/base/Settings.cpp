@@ -21,10 +21,22 @@ bool IsCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Decimal text to integer like the C library's atoi: leading white space, an
-// optional sign, digits up to the first other character; no digits gives 0.
-// Out-of-range values saturate instead of being undefined.
-int TextToInt(const std::string& text) {
+std::string ReadSetting(const IniFile& ini, const char* section, const char* key,
+                        const char* defaultText) {
+    return CutUtf8(ini.Get(section, key, defaultText), kMaxValueBytes);
+}
+
+void ReadColor(const IniFile& ini, const char* key, const char* defaultText, ColorRef& color) {
+    ParseColorText(ReadSetting(ini, "Color", key, defaultText), color);
+}
+
+void ReadInt(const IniFile& ini, const char* key, const char* defaultText, int& value) {
+    value = TextToInt(ReadSetting(ini, "Font", key, defaultText));
+}
+
+} // namespace
+
+int TextToInt(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && IsCSpace(text[i]))
         ++i;
@@ -45,21 +57,6 @@ int TextToInt(const std::string& text) {
         value = INT_MAX;
     return static_cast<int>(value);
 }
-
-std::string ReadSetting(const IniFile& ini, const char* section, const char* key,
-                        const char* defaultText) {
-    return CutUtf8(ini.Get(section, key, defaultText), kMaxValueBytes);
-}
-
-void ReadColor(const IniFile& ini, const char* key, const char* defaultText, ColorRef& color) {
-    ParseColorText(ReadSetting(ini, "Color", key, defaultText), color);
-}
-
-void ReadInt(const IniFile& ini, const char* key, const char* defaultText, int& value) {
-    value = TextToInt(ReadSetting(ini, "Font", key, defaultText));
-}
-
-} // namespace
 
 void LoadSettings(AppSettings& s, const std::string& programDirectory) {
     const IniFile ini = IniFile::FromFile(SettingsPath(programDirectory));

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // A packed colour: red in bits 0-7, green 8-15, blue 16-23, top byte 0.
 using ColorRef = std::uint32_t;
@@ -77,6 +78,11 @@ std::string GetSettingString(const std::string& programDirectory, const std::str
 
 // Parses "r,g,b" (fields 0..255). On failure returns false and leaves color as it was.
 bool ParseColorText(const std::string& text, ColorRef& color);
+
+// Decimal text to integer like the C library's atoi: leading white space, an
+// optional sign, digits up to the first other character; no digits gives 0.
+// Out-of-range values saturate instead of being undefined.
+int TextToInt(std::string_view text);
 
 // "V" + the compiled-in version "major.minor.patch.tweak".
 std::string BuildVersionText();
