@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/base/Settings.h"
+#include "base/Settings.h"
 
 #include <QDialog>
 #include <QImage>

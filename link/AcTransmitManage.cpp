@@ -1,10 +1,10 @@
 #include "link/AcTransmitManage.h"
 
+#include "base/Language.h"
+#include "base/MessageSeam.h"
+#include "base/OperationLog.h"
 #include "link/CaptureHandle.h"
 #include "records/CSqlManagement.h"
-#include "shell/base/Language.h"
-#include "shell/base/MessageSeam.h"
-#include "shell/base/OperationLog.h"
 
 #include <cstdlib>
 #include <cstring>

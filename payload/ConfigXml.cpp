@@ -1,9 +1,9 @@
 #include "payload/ConfigXml.h"
 
-#include "payload/LogoImage.h"
-#include "shell/base/Language.h"
-#include "shell/base/MessageSeam.h"
-#include "shell/base/ProgramDirectory.h"
+#include "base/FileUtil.h"
+#include "base/Language.h"
+#include "base/MessageSeam.h"
+#include "base/ProgramDirectory.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -17,15 +17,9 @@ namespace {
 
 constexpr std::string_view kClose = "\"/>";
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return std::nullopt;
-    return bytes;
-}
+// Templates are checked against kMaxTemplateBytes where they are chosen; the
+// reader itself only keeps a hostile file from filling memory.
+constexpr std::size_t kMaxTemplateRead = 64u << 20;
 
 // Splits into lines: bytes up to each LF, the LF and one CR before it removed.
 // Text after the last LF is a last line of its own; a final LF adds none.
@@ -118,7 +112,7 @@ void ParseTemplateText(std::string_view text, DeviceParams& p) {
 
 bool ParseTemplateXml(const std::string& templatePath, DeviceParams& params) {
     ZeroDeviceParams(params);
-    std::optional<std::string> bytes = ReadWholeFile(templatePath);
+    std::optional<std::string> bytes = ReadWholeFile(templatePath, kMaxTemplateRead);
     if (!bytes)
         return false;
     ParseTemplateText(*bytes, params);
@@ -257,7 +251,7 @@ std::string RewriteTemplateText(std::string_view text, const DeviceParams& d, in
 
 bool RewriteXml(const std::string& templatePath, const std::string& outputPath,
                 const DeviceParams& device, int dualBand) {
-    std::optional<std::string> bytes = ReadWholeFile(templatePath);
+    std::optional<std::string> bytes = ReadWholeFile(templatePath, kMaxTemplateRead);
     if (!bytes)
         return false;
     const std::string out = RewriteTemplateText(*bytes, device, dualBand);
@@ -337,9 +331,4 @@ bool CheckTemplateSize(const std::string& templatePath) {
         return false;
     }
     return true;
-}
-
-bool HasSuffix(const std::string& path, const char* suffix) {
-    const std::string_view s(suffix);
-    return path.size() >= s.size() && std::string_view(path).substr(path.size() - s.size()) == s;
 }

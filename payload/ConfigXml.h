@@ -49,6 +49,3 @@ bool BuildDeviceXml(const std::string& templatePath, bool useSheet, const Device
 // The chooser's size test: shows "Xml file cannot be larger than 300000 bytes!"
 // and returns false when the file is larger than kMaxTemplateBytes.
 bool CheckTemplateSize(const std::string& templatePath);
-
-// True when the last four characters of path are exactly suffix (".xml", ".xls", ".jpg").
-bool HasSuffix(const std::string& path, const char* suffix);

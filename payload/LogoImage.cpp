@@ -1,25 +1,13 @@
 #include "payload/LogoImage.h"
 
-#include "payload/ConfigXml.h"
-#include "shell/base/Language.h"
-#include "shell/base/MessageSeam.h"
+#include "base/FileUtil.h"
+#include "base/Language.h"
+#include "base/MessageSeam.h"
 
 #include <QImageReader>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-
-std::int64_t GetFileSize(const std::string& path) {
-    // A folder opens on Linux but has no size as a file.
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        return 0;
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in)
-        return 0;
-    const std::streamoff end = in.tellg();
-    return end < 0 ? 0 : static_cast<std::int64_t>(end);
-}
 
 namespace {
 

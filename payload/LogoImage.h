@@ -10,10 +10,6 @@ inline constexpr std::int64_t kMaxLogoBytes = 6000;
 inline constexpr int kMaxLogoWidth = 229;
 inline constexpr int kMaxLogoHeight = 51;
 
-// The file's size in bytes, measured by opening it and seeking to its end;
-// 0 when it cannot be opened.
-std::int64_t GetFileSize(const std::string& path);
-
 // A decoded picture: the format is decided by content; a file that cannot be
 // decoded gives a null image and 0 x 0.
 struct LogoPicture {

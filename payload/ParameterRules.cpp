@@ -1,7 +1,7 @@
 #include "payload/ParameterRules.h"
 
-#include "shell/base/MessageSeam.h"
-#include "shell/base/Settings.h"
+#include "base/MessageSeam.h"
+#include "base/Settings.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,11 +1,11 @@
 #include "payload/ParameterSheet.h"
 
-#include "payload/XlsWorkbook.h"
+#include "base/Language.h"
+#include "base/MessageSeam.h"
+#include "base/ProgramDirectory.h"
 #include "records/CSqlManagement.h"
 #include "records/DeviceRecord.h"
-#include "shell/base/Language.h"
-#include "shell/base/MessageSeam.h"
-#include "shell/base/ProgramDirectory.h"
+#include "xls/XlsWorkbook.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -1,12 +1,13 @@
 #include "payload/Submission.h"
 
+#include "base/FileUtil.h"
+#include "base/Language.h"
+#include "base/MessageSeam.h"
 #include "payload/ConfigXml.h"
 #include "payload/LogoImage.h"
 #include "payload/ParameterRules.h"
 #include "records/CSqlManagement.h"
 #include "records/DeviceRecord.h"
-#include "shell/base/Language.h"
-#include "shell/base/MessageSeam.h"
 
 #include <utility>
 

@@ -1,9 +1,9 @@
 #include "records/CSqlManagement.h"
 
+#include "base/Language.h"
+#include "base/MessageSeam.h"
+#include "base/ProgramDirectory.h"
 #include "records/FixedText.h"
-#include "shell/base/Language.h"
-#include "shell/base/MessageSeam.h"
-#include "shell/base/ProgramDirectory.h"
 
 #include <sqlite3.h>
 

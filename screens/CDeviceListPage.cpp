@@ -1,11 +1,11 @@
 #include "screens/CDeviceListPage.h"
 
+#include "base/Language.h"
 #include "controls/DialogUnits.h"
 #include "controls/PageHostLink.h"
 #include "controls/SkinStyle.h"
 #include "records/CSqlManagement.h"
 #include "shell/SkinPaths.h"
-#include "shell/base/Language.h"
 
 #include <QApplication>
 #include <QEvent>

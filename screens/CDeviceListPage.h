@@ -1,12 +1,12 @@
 #pragma once
 
+#include "base/Settings.h"
 #include "controls/CTButtonPicture.h"
 #include "controls/CTEdit.h"
 #include "controls/CTMultiPages.h"
 #include "controls/CTPage.h"
 #include "controls/CTStatic.h"
 #include "records/DeviceRecord.h"
-#include "shell/base/Settings.h"
 
 #include <QComboBox>
 #include <QHeaderView>

@@ -1,12 +1,12 @@
 #include "screens/CLogoPreview.h"
 
+#include "base/Language.h"
+#include "base/Settings.h"
 #include "controls/CTButtonPicture.h"
 #include "controls/CTDialog.h"
 #include "controls/CTStatic.h"
 #include "controls/SkinStyle.h"
 #include "shell/SkinPaths.h"
-#include "shell/base/Language.h"
-#include "shell/base/Settings.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,14 +1,15 @@
 #include "screens/CModifyRouterInfoConfigDlg.h"
 
+#include "base/FileUtil.h"
+#include "base/Language.h"
+#include "base/MessageSeam.h"
+#include "base/Settings.h"
 #include "payload/ConfigXml.h"
 #include "payload/LogoImage.h"
 #include "records/CSqlManagement.h"
 #include "screens/CLogoPreview.h"
 #include "screens/FileChooser.h"
 #include "screens/ScreenSeams.h"
-#include "shell/base/Language.h"
-#include "shell/base/MessageSeam.h"
-#include "shell/base/Settings.h"
 
 #include <QGroupBox>
 

@@ -1,11 +1,11 @@
 #include "screens/CModifyRouterInfoDlg.h"
 
+#include "base/Language.h"
+#include "base/MessageSeam.h"
 #include "controls/DialogUnits.h"
 #include "records/CSqlManagement.h"
 #include "screens/CModifyRouterInfoConfigDlg.h"
 #include "screens/ScreenSeams.h"
-#include "shell/base/Language.h"
-#include "shell/base/MessageSeam.h"
 
 namespace {
 

@@ -1,5 +1,8 @@
 #include "screens/CModifyWebLogConfigDlg.h"
 
+#include "base/Language.h"
+#include "base/MessageSeam.h"
+#include "base/Settings.h"
 #include "link/TransferJob.h"
 #include "link/TransmitFrame.h"
 #include "payload/LogoImage.h"
@@ -8,9 +11,6 @@
 #include "screens/CLogoPreview.h"
 #include "screens/FileChooser.h"
 #include "screens/ScreenSeams.h"
-#include "shell/base/Language.h"
-#include "shell/base/MessageSeam.h"
-#include "shell/base/Settings.h"
 
 #include <QGroupBox>
 

@@ -1,10 +1,10 @@
 #include "screens/CModifyWebLogDlg.h"
 
+#include "base/Language.h"
 #include "controls/DialogUnits.h"
 #include "records/CSqlManagement.h"
 #include "screens/CModifyWebLogConfigDlg.h"
 #include "screens/ScreenSeams.h"
-#include "shell/base/Language.h"
 
 namespace {
 

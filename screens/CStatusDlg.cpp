@@ -1,12 +1,12 @@
 #include "screens/CStatusDlg.h"
 
+#include "base/Language.h"
 #include "controls/CTPicture.h"
 #include "controls/DialogUnits.h"
 #include "controls/PageHostLink.h"
 #include "records/CSqlManagement.h"
 #include "screens/ScreenSeams.h"
 #include "shell/SkinPaths.h"
-#include "shell/base/Language.h"
 
 namespace {
 

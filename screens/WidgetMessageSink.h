@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/base/MessageSeam.h"
+#include "base/MessageSeam.h"
 
 // Shows operator messages as message boxes on the user-interface thread
 // (messages from other threads are handed over and waited for).

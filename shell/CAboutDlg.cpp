@@ -1,12 +1,12 @@
 #include "shell/CAboutDlg.h"
 
+#include "base/Language.h"
+#include "base/Settings.h"
 #include "controls/CTButtonPicture.h"
 #include "controls/CTStatic.h"
 #include "controls/DialogUnits.h"
 #include "shell/SkinPaths.h"
 #include "shell/TranslateWindow.h"
-#include "shell/base/Language.h"
-#include "shell/base/Settings.h"
 
 #include <QLabel>
 

@@ -1,5 +1,7 @@
 #include "shell/CApplicationDlg.h"
 
+#include "base/Language.h"
+#include "base/Settings.h"
 #include "controls/DialogUnits.h"
 #include "controls/SkinStyle.h"
 #include "shell/CAboutDlg.h"
@@ -7,8 +9,6 @@
 #include "shell/CMenuDlg.h"
 #include "shell/SkinPaths.h"
 #include "shell/TranslateWindow.h"
-#include "shell/base/Language.h"
-#include "shell/base/Settings.h"
 
 #include <QContextMenuEvent>
 #include <QGuiApplication>

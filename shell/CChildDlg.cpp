@@ -1,10 +1,9 @@
 #include "shell/CChildDlg.h"
 
+#include "base/Settings.h"
 #include "controls/DialogUnits.h"
 #include "shell/CEmptyPage.h"
-#include "shell/CMenuDlg.h"
 #include "shell/TranslateWindow.h"
-#include "shell/base/Settings.h"
 
 namespace {
 

@@ -3,12 +3,11 @@
 #include "controls/CTDialog.h"
 #include "controls/CTPage.h"
 #include "controls/PageHostLink.h"
+#include "shell/MenuPanel.h"
 
 #include <QTimer>
 #include <array>
 #include <functional>
-
-class CMenuDlg;
 
 // Makes the page with the given identifier (133, 136, 137) as a child of host.
 using PageFactory = std::function<CTPage*(int pageId, QWidget* host)>;
@@ -41,7 +40,7 @@ public:
     const QTimer& StatusTimer() const { return m_statusRefresh; }
 
     // The menu panel whose buttons a running search disables.
-    void SetMenuPanel(CMenuDlg* menu) { m_menu = menu; }
+    void SetMenuPanel(CMenuPanel* menu) { m_menu = menu; }
 
     int OnPageChangeNotice(int ownerId, int page) override;
     void SetAutoRefresh(bool on) override { m_autoRefresh = on; }
@@ -54,5 +53,5 @@ private:
     bool m_autoRefresh = true;
     QTimer m_refreshOnShow;
     QTimer m_statusRefresh;
-    CMenuDlg* m_menu = nullptr;
+    CMenuPanel* m_menu = nullptr;
 };

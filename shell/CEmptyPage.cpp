@@ -1,6 +1,6 @@
 #include "shell/CEmptyPage.h"
 
-#include "shell/base/Settings.h"
+#include "base/Settings.h"
 
 CEmptyPage::CEmptyPage(int pageId, QWidget* parent) : CTPage(pageId, parent) {
     SetFillBackground(true, Settings().childBkColor);

@@ -1,12 +1,12 @@
 #include "shell/CMenuDlg.h"
 
+#include "base/Language.h"
+#include "base/Settings.h"
 #include "controls/CTPage.h"
 #include "controls/DialogUnits.h"
 #include "shell/CChildDlg.h"
 #include "shell/SkinPaths.h"
 #include "shell/TranslateWindow.h"
-#include "shell/base/Language.h"
-#include "shell/base/Settings.h"
 
 CMenuDlg::CMenuDlg(QWidget* parent, std::function<CChildDlg*()> hostFinder)
     : CTDialog(parent, Kind::Child), m_hostFinder(std::move(hostFinder)) {

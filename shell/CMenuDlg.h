@@ -3,6 +3,7 @@
 #include "controls/CTButtonPicture.h"
 #include "controls/CTDialog.h"
 #include "controls/CTStatic.h"
+#include "shell/MenuPanel.h"
 
 #include <functional>
 
@@ -10,7 +11,7 @@ class CChildDlg;
 
 // The menu panel on the left of the main window: one picture button per page
 // (the logo page's is created hidden) and the version label.
-class CMenuDlg : public CTDialog {
+class CMenuDlg : public CTDialog, public CMenuPanel {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 130;
@@ -24,7 +25,7 @@ public:
 
     // Commands 1004, 1006, 1009: mark the button and show its page.
     void OnMenuCommand(int commandId);
-    void SetButtonsEnabled(bool enabled);
+    void SetButtonsEnabled(bool enabled) override;
 
     CTButtonPicture* Button(int commandId) const;
     CTStatic* VersionLabel() const { return m_version; }

@@ -1,8 +1,8 @@
 #include "shell/MainWindow.h"
 
+#include "base/ProgramDirectory.h"
 #include "shell/CApplicationDlg.h"
 #include "shell/SkinPaths.h"
-#include "shell/base/ProgramDirectory.h"
 
 #include <QApplication>
 #include <QTimer>

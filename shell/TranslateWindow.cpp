@@ -1,6 +1,6 @@
 #include "shell/TranslateWindow.h"
 
-#include "shell/base/Language.h"
+#include "base/Language.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

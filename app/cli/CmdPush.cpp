@@ -4,6 +4,7 @@
 
 #include "app/cli/CliCommand.h"
 #include "app/cli/CliSupport.h"
+#include "base/MessageSeam.h"
 #include "link/AcTransmitManage.h"
 #include "link/TransferJob.h"
 #include "payload/ConfigXml.h"
@@ -12,7 +13,6 @@
 #include "payload/Submission.h"
 #include "records/CSqlManagement.h"
 #include "records/DeviceRecord.h"
-#include "shell/base/MessageSeam.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

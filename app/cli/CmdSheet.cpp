@@ -6,14 +6,14 @@
 
 #include "app/cli/CliCommand.h"
 #include "app/cli/CliSupport.h"
+#include "base/Language.h"
+#include "base/MessageSeam.h"
 #include "link/AcTransmitManage.h"
 #include "link/TransmitFrame.h"
 #include "payload/ConfigXml.h"
 #include "payload/ParameterSheet.h"
 #include "records/CSqlManagement.h"
 #include "records/DeviceRecord.h"
-#include "shell/base/Language.h"
-#include "shell/base/MessageSeam.h"
 
 #include <QString>
 #include <algorithm>

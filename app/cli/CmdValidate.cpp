@@ -3,11 +3,11 @@
 
 #include "app/cli/CliCommand.h"
 #include "app/cli/CliSupport.h"
+#include "base/Language.h"
+#include "base/MessageSeam.h"
 #include "payload/ConfigXml.h"
 #include "payload/DeviceParamsJson.h"
 #include "payload/ParameterRules.h"
-#include "shell/base/Language.h"
-#include "shell/base/MessageSeam.h"
 
 #include <cstdio>
 #include <string>

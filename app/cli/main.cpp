@@ -1,10 +1,10 @@
 // quorvantix-cli: the program's core without windows, for scripted batches.
 
 #include "app/cli/CliCommand.h"
-#include "shell/base/Language.h"
-#include "shell/base/MessageSeam.h"
-#include "shell/base/ProgramDirectory.h"
-#include "shell/base/Settings.h"
+#include "base/Language.h"
+#include "base/MessageSeam.h"
+#include "base/ProgramDirectory.h"
+#include "base/Settings.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,14 +1,14 @@
 // quorvantix: the desktop program.
 
 #include "DemoSegment.h"
+#include "base/ProgramDirectory.h"
+#include "base/Startup.h"
 #include "link/AcTransmitManage.h"
 #include "records/CSqlManagement.h"
 #include "screens/OperatorPages.h"
 #include "screens/ScreenSeams.h"
 #include "screens/WidgetMessageSink.h"
 #include "shell/MainWindow.h"
-#include "shell/base/ProgramDirectory.h"
-#include "shell/base/Startup.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -2,10 +2,10 @@
 // WAN connections each (every one with a VLAN id and a PPPoE account, so 46
 // columns), then the reading back matched by MAC. Prints the best of a few runs.
 
+#include "base/ProgramDirectory.h"
 #include "payload/ParameterSheet.h"
-#include "payload/XlsWorkbook.h"
 #include "records/CSqlManagement.h"
-#include "shell/base/ProgramDirectory.h"
+#include "xls/XlsWorkbook.h"
 
 #include <algorithm>
 #include <chrono>

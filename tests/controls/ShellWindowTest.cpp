@@ -1,3 +1,5 @@
+#include "base/Language.h"
+#include "base/Settings.h"
 #include "controls/CTMultiPages.h"
 #include "controls/CTPicture.h"
 #include "shell/CAboutDlg.h"
@@ -6,8 +8,6 @@
 #include "shell/CEmptyPage.h"
 #include "shell/CMenuDlg.h"
 #include "shell/SkinPaths.h"
-#include "shell/base/Language.h"
-#include "shell/base/Settings.h"
 #include "tests/controls/WidgetTestApp.h"
 #include "tests/support/TestSupport.h"
 

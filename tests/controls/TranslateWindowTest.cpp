@@ -1,4 +1,6 @@
 #include "shell/TranslateWindow.h"
+#include "base/Language.h"
+#include "base/Settings.h"
 #include "controls/CTButtonPicture.h"
 #include "controls/CTDialog.h"
 #include "controls/CTEdit.h"
@@ -6,8 +8,6 @@
 #include "shell/CApplicationDlg.h"
 #include "shell/CMenuDlg.h"
 #include "shell/SkinPaths.h"
-#include "shell/base/Language.h"
-#include "shell/base/Settings.h"
 #include "tests/controls/WidgetTestApp.h"
 #include "tests/support/TestSupport.h"
 

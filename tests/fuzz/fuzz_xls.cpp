@@ -1,12 +1,6 @@
 // libFuzzer target: the workbook loader and the cell reader of sheet 0, then
 // one write and a save of whatever loaded.
-#include "payload/XlsWorkbook.h"
-
-// The layer's sources are compiled into this target so that libFuzzer's
-// coverage instrumentation (given to this target only) sees the parsers; the
-// library's copies of these objects are then never linked in.
-#include "payload/XlsCompoundFile.cpp"
-#include "payload/XlsWorkbook.cpp"
+#include "xls/XlsWorkbook.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,9 +2,9 @@
 // a field, every field terminated within its width, one output line per
 // input line, each ending with CR LF.
 
+#include "base/MessageSeam.h"
 #include "payload/ConfigXml.h"
 #include "payload/ParameterRules.h"
-#include "shell/base/MessageSeam.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,10 +1,10 @@
 // Transfer jobs on a veth pair against quorvantix-devsim: kinds, statuses,
 // and many devices at once over a lossy link.
 
+#include "base/ProgramDirectory.h"
 #include "link/AcTransmitManage.h"
 #include "link/TransferRunner.h"
 #include "records/CSqlManagement.h"
-#include "shell/base/ProgramDirectory.h"
 #include "tests/link/LinkNetFixture.h"
 
 #include <sys/wait.h>

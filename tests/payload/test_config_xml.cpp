@@ -1,3 +1,4 @@
+#include "base/FileUtil.h"
 #include "payload/ConfigXml.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,3 +1,4 @@
+#include "base/FileUtil.h"
 #include "payload/LogoImage.h"
 #include "tests/support/TestSupport.h"
 

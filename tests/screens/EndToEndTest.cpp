@@ -1,11 +1,12 @@
 // The whole road in the real windows, inside a network namespace of the
 // test's own: search finds the emulated devices, three are checked and get
 // template + sheet + logo, and the parameter page shows their success.
+#include "base/Language.h"
+#include "base/Settings.h"
 #include "controls/SkinStyle.h"
 #include "link/AcTransmitManage.h"
 #include "payload/ConfigXml.h"
 #include "payload/ParameterSheet.h"
-#include "payload/XlsWorkbook.h"
 #include "records/CSqlManagement.h"
 #include "screens/CModifyRouterInfoConfigDlg.h"
 #include "screens/CModifyRouterInfoDlg.h"
@@ -13,11 +14,10 @@
 #include "screens/FileChooser.h"
 #include "screens/ScreenSeams.h"
 #include "shell/SkinPaths.h"
-#include "shell/base/Language.h"
-#include "shell/base/Settings.h"
 #include "tests/controls/WidgetTestApp.h"
 #include "tests/support/NetNs.h"
 #include "tests/support/TestSupport.h"
+#include "xls/XlsWorkbook.h"
 
 #include <QImage>
 

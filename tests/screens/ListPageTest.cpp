@@ -1,5 +1,6 @@
 // The list machinery the three pages share, driven on the parameter, logo
 // and status pages with the record store filled directly.
+#include "base/Settings.h"
 #include "controls/SkinStyle.h"
 #include "records/CSqlManagement.h"
 #include "screens/CModifyRouterInfoConfigDlg.h"
@@ -8,7 +9,6 @@
 #include "screens/CModifyWebLogDlg.h"
 #include "screens/CStatusDlg.h"
 #include "shell/CChildDlg.h"
-#include "shell/base/Settings.h"
 #include "tests/screens/ScreenTestSupport.h"
 
 #include <QTest>

@@ -1,8 +1,8 @@
 #include "tests/screens/ScreenTestSupport.h"
 
+#include "base/Language.h"
+#include "base/Settings.h"
 #include "shell/SkinPaths.h"
-#include "shell/base/Language.h"
-#include "shell/base/Settings.h"
 #include "tests/controls/WidgetTestApp.h"
 
 #include <cstdio>

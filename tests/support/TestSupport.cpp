@@ -1,6 +1,6 @@
 #include "tests/support/TestSupport.h"
 
-#include "shell/base/ProgramDirectory.h"
+#include "base/ProgramDirectory.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -45,7 +45,9 @@ std::string ReadFileBytes(const std::string& path) {
 
 RecordingMessageSink::RecordingMessageSink() : previous_(SetMessageSink(this)) {}
 
-RecordingMessageSink::~RecordingMessageSink() { SetMessageSink(previous_); }
+RecordingMessageSink::~RecordingMessageSink() {
+    SetMessageSink(previous_);
+}
 
 MessageAnswer RecordingMessageSink::Show(const std::string& text, MessageIcon icon,
                                          const std::string& caption) {

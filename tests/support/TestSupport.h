@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/base/MessageSeam.h"
+#include "base/MessageSeam.h"
 
 #include <deque>
 #include <filesystem>
