@@ -140,6 +140,20 @@ std::string InputFileProblem(const std::string& path) {
     return regular ? std::string() : std::string("not a regular file");
 }
 
+int CheckInputFile(const std::string& command, const std::string& option, const std::string& path,
+                   const std::function<bool(const std::string&)>& programCheck,
+                   const std::string& whenRefused) {
+    const std::string problem = InputFileProblem(path);
+    const std::string name = command + ": " + option + " " + path + ": ";
+    if (problem == "no such file")
+        return Refuse(name + problem);
+    if (programCheck && !programCheck(path))
+        return Refuse(name + (problem.empty() ? whenRefused : problem));
+    if (!problem.empty())
+        return Refuse(name + problem);
+    return kExitOk;
+}
+
 bool WriteOutputFile(const std::string& path, const std::string& bytes, std::string& error) {
     const std::size_t slash = path.rfind('/');
     const std::string folder =

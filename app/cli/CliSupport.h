@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonValue>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,14 @@ void PrintJson(const QJsonValue& value);
 // Empty when path names a regular file that can be opened for reading; else
 // the reason ("no such file", "not a regular file", or the system's text).
 std::string InputFileProblem(const std::string& path);
+
+// A chosen input file: a missing one is refused at once, naming the option
+// and the file; otherwise the program's own test runs first (its message is
+// shown), and a failure of it, or a file that is not regular, is refused with
+// "<command>: <option> <path>: <why>". kExitOk when the file passes.
+int CheckInputFile(const std::string& command, const std::string& option, const std::string& path,
+                   const std::function<bool(const std::string&)>& programCheck,
+                   const std::string& whenRefused);
 
 // Writes bytes to path, replacing what is there: a new file (mode 0600) in the
 // same folder, renamed into place, so a planted link is replaced rather than

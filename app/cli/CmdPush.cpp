@@ -154,21 +154,23 @@ int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
 // The checks the dialog makes when a file is chosen, each refusal naming
 // the option and the file next to the program's own message.
 int CheckChosenFiles(const PushOptions& o) {
-    const std::pair<const char*, const std::string*> files[] = {
-        {"--config", &o.config}, {"--logo", &o.logo}, {"--sheet", &o.sheet}};
-    for (const auto& [option, path] : files) {
-        if (path->empty())
-            continue;
-        if (const std::string problem = InputFileProblem(*path); !problem.empty())
-            return Refuse(std::string("push: ") + option + " " + *path + ": " + problem);
+    if (!o.config.empty()) {
+        if (int rc = CheckInputFile("push", "--config", o.config, CheckTemplateSize,
+                                    "the template is too large");
+            rc != kExitOk)
+            return rc;
     }
-    if (!o.config.empty() && !CheckTemplateSize(o.config))
-        return Refuse("push: --config " + o.config + ": the template is too large");
     if (!o.logo.empty()) {
-        LogoPicture picture;
-        if (!CheckLogoFileSize(o.logo) || !CheckLogoPicture(o.logo, picture))
-            return Refuse("push: --logo " + o.logo + ": the picture is refused");
+        const auto picture = [](const std::string& path) {
+            LogoPicture accepted;
+            return CheckLogoFileSize(path) && CheckLogoPicture(path, accepted);
+        };
+        if (int rc = CheckInputFile("push", "--logo", o.logo, picture, "the picture is refused");
+            rc != kExitOk)
+            return rc;
     }
+    if (!o.sheet.empty())
+        return CheckInputFile("push", "--sheet", o.sheet, nullptr, std::string());
     return kExitOk;
 }
 

@@ -46,10 +46,10 @@ int RunRewrite(const std::vector<std::string>& args) {
     std::string mac;
     if (!NormaliseMac(options.Value("mac"), mac))
         return Refuse("rewrite: --mac " + options.Value("mac") + ": not a MAC address");
-    if (const std::string problem = InputFileProblem(templatePath); !problem.empty())
-        return Refuse("rewrite: --template " + templatePath + ": " + problem);
-    if (!CheckTemplateSize(templatePath))
-        return Refuse("rewrite: --template " + templatePath + ": the template is too large");
+    if (int rc = CheckInputFile("rewrite", "--template", templatePath, CheckTemplateSize,
+                                "the template is too large");
+        rc != kExitOk)
+        return rc;
 
     DeviceParams device{};
     const bool haveParams = !paramsPath.empty();

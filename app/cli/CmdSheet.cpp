@@ -120,13 +120,22 @@ int RunSheet(const std::vector<std::string>& args) {
 
     DeviceParams templateParams{};
     ZeroDeviceParams(templateParams);
-    if (const std::string problem = InputFileProblem(templatePath); !problem.empty()) {
+    const auto readable = [&templateParams](const std::string& path) {
+        if (CheckTemplateSize(path) && ParseTemplateXml(path, templateParams))
+            return true;
         ShowMessage(TranslateText(std::string("Analysis xml settting error?")),
                     MessageIcon::Exclamation);
-        return Refuse("sheet: --template " + templatePath + ": " + problem);
-    }
-    if (!CheckTemplateSize(templatePath) || !ParseTemplateXml(templatePath, templateParams))
-        return Refuse("sheet: --template " + templatePath + ": the template cannot be used");
+        return false;
+    };
+    if (const std::string problem = InputFileProblem(templatePath); problem == "no such file")
+        ShowMessage(TranslateText(std::string("Analysis xml settting error?")),
+                    MessageIcon::Exclamation);
+    if (int rc = CheckInputFile("sheet", "--template", templatePath, readable,
+                                "the template cannot be read");
+        rc != kExitOk)
+        return rc;
+    if (!CheckTemplateValues(templateParams))
+        return kExitRefused;
 
     CSqlManagement* store = CSqlManagement::GetInstance();
     if (!store->IsOpen())

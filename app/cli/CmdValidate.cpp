@@ -58,18 +58,20 @@ int RunValidate(const std::vector<std::string>& args) {
 
     DeviceParams templateParams{};
     ZeroDeviceParams(templateParams);
-    if (const std::string problem = InputFileProblem(templatePath); !problem.empty()) {
+    const auto readable = [&templateParams](const std::string& path) {
+        if (CheckTemplateSize(path) && ParseTemplateXml(path, templateParams))
+            return true;
         ShowMessage(TranslateText(std::string("Analysis xml settting error?")),
                     MessageIcon::Exclamation);
-        return Refuse("validate: --template " + templatePath + ": " + problem);
-    }
-    if (!CheckTemplateSize(templatePath))
-        return Refuse("validate: --template " + templatePath + ": the template is too large");
-    if (!ParseTemplateXml(templatePath, templateParams)) {
+        return false;
+    };
+    if (const std::string problem = InputFileProblem(templatePath); problem == "no such file")
         ShowMessage(TranslateText(std::string("Analysis xml settting error?")),
                     MessageIcon::Exclamation);
-        return Refuse("validate: --template " + templatePath + ": cannot be read");
-    }
+    if (int rc = CheckInputFile("validate", "--template", templatePath, readable,
+                                "the template cannot be read");
+        rc != kExitOk)
+        return rc;
 
     std::vector<DeviceParams> records;
     bool wlan = options.Has("wlan");
@@ -78,8 +80,9 @@ int RunValidate(const std::vector<std::string>& args) {
         if (!ReadDeviceParamsFile(paramsPath, records, error))
             return Refuse("validate: --params " + error);
     } else {
-        if (const std::string problem = InputFileProblem(sheetPath); !problem.empty())
-            return Refuse("validate: --sheet " + sheetPath + ": " + problem);
+        if (int rc = CheckInputFile("validate", "--sheet", sheetPath, nullptr, std::string());
+            rc != kExitOk)
+            return rc;
         std::vector<std::string> macs;
         if (int rc = ReadSheetMacs("validate", sheetPath, macs); rc != kExitOk)
             return rc;

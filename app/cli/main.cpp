@@ -1,6 +1,7 @@
 // quorvantix-cli: the program's core without windows, for scripted batches.
 
 #include "app/cli/CliCommand.h"
+#include "base/FolderTrust.h"
 #include "base/Language.h"
 #include "base/MessageSeam.h"
 #include "base/ProgramDirectory.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -65,6 +67,8 @@ const std::vector<CliCommand>& CliCommands() {
 }
 
 int main(int argc, char** argv) {
+    // Every file and folder the program makes is its operator's alone.
+    ::umask(077);
     QStringList list;
     for (int i = 0; i < argc; ++i)
         list << QString::fromLocal8Bit(argv[i]);
@@ -113,6 +117,10 @@ int main(int argc, char** argv) {
         return UsageError("unknown command: " + args[0]);
 
     const std::string dir = GetProgramDirectory();
+    if (const std::string refusal = UntrustedProgramFolderMessage(dir); !refusal.empty()) {
+        std::fprintf(stderr, "%s\n", refusal.c_str());
+        return kExitRefused;
+    }
     InitLanguage(dir);
     LoadSettings(Settings(), dir);
     return command->run(std::vector<std::string>(args.begin() + 1, args.end()));
