@@ -193,6 +193,20 @@ TEST(CliHostileInput, FifoAndDeviceTemplatesAreRefusedAtOnce) {
     }
 }
 
+TEST(CliHostileInput, ACutTemplateValueIsRefusedByName) {
+    TempProgramDir dir;
+    dir.write("t.xml", "<ATM_VC_TBL>\n<Value Name=\"pppUser\" Value=\"" + std::string(64, 'u') +
+                           "\"/>\n<Value Name=\"ChannelMode\" Value=\"2\"/>\n");
+    CliRun r = Cli(dir.path(), {"sheet", "export", "--template", dir.file("t.xml"), "--mac",
+                                "00:1A:2B:3C:4D:5E"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("The template's entry pppUser of WAN connection 1 is longer than 63 "
+                         "bytes!"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+}
+
 // Run as root over a folder another user controls, the program refuses to
 // start and writes nothing there.
 TEST(CliHostileInput, RootRefusesAFolderAnotherUserControls) {
