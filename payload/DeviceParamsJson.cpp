@@ -7,10 +7,8 @@
 #include <QJsonParseError>
 #include <QJsonValue>
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <functional>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -160,7 +158,7 @@ bool ReadDeviceParamsFile(const std::string& path, std::vector<DeviceParams>& re
     records.clear();
     const std::optional<std::string> bytes = ReadWholeFile(path, kMaxFileBytes);
     if (!bytes) {
-        error = path + ": cannot be read (a regular file of at most 16 MiB is needed)";
+        error = path + ": cannot read this file (a regular file of at most 16 MiB is needed)";
         return false;
     }
     QJsonParseError parseError;
