@@ -196,7 +196,7 @@ bool ExportParameterSheet(const DeviceParams& t, const std::vector<std::string>&
 bool ExportParameterSheet(const DeviceParams& t, const std::vector<std::string>& devices,
                           std::string& sheetPath, CSqlManagement& store, const QDateTime& now) {
     const std::string dir = GetProgramDirectory();
-    const std::string templatePath = dir + "ExcelTemplate/Template.xls";
+    const std::string templatePath = GetResourceDirectory() + "ExcelTemplate/Template.xls";
     char name[96];
     const QDate d = now.date();
     const QTime tm = now.time();
