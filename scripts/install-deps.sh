@@ -15,7 +15,7 @@ PACKAGES=(
     iproute2 tcpdump procps
     python3 python3-xlrd libreoffice-calc-nogui gnumeric
     dpkg-dev lintian scdoc librsvg2-bin desktop-file-utils appstream bash-completion tshark
-    libcap2-bin
+    libcap2-bin xvfb x11-utils
 )
 if [ "${1:-}" = "--runtime" ]; then
     # Enough to build and run the programs (the demo segment needs iproute2).

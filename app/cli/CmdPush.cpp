@@ -1,16 +1,19 @@
 // quorvantix-cli push: a search, then a submission with the checks, messages,
 // kinds and statuses of the parameter submission dialog, then it follows the
-// record store until every submitted job is final or the wait ends.
+// record store until every submitted job is final or the wait ends, and
+// writes the batch's report. --retry sends a report's failed devices again.
 
 #include "app/cli/CliCommand.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliProgress.h"
 #include "app/cli/CliSupport.h"
+#include "app/cli/PushFollow.h"
 #include "base/FileUtil.h"
 #include "base/Language.h"
 #include "base/MessageSeam.h"
 #include "link/AcTransmitManage.h"
 #include "link/TransferJob.h"
+#include "payload/BatchReport.h"
 #include "payload/ConfigXml.h"
 #include "payload/LogoImage.h"
 #include "payload/ParameterSheet.h"
@@ -22,31 +25,33 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
 
 const CliHelp kHelp{
     "push",
-    "--adapter IFACE (--mac MAC... | --all | --sheet FILE.xls) [--config FILE.xml] "
-    "[--logo FILE.jpg] [OPTIONS]",
+    "--adapter IFACE (--mac MAC... | --all | --sheet FILE.xls | --retry REPORT.json) "
+    "[--config FILE.xml] [--logo FILE.jpg] [OPTIONS]",
     "Searches the segment, then sends the configuration template (rewritten per device from\n"
     "the parameter sheet when --sheet is given) and/or the logo to the chosen devices and waits\n"
     "for their verdicts. The batch is the --mac list, every device found (--all), or else the\n"
     "sheet's MAC rows. Every check is made before anything is sent; a sheet whose rows break\n"
-    "a rule is not opened: its path and the rule are printed. SIGINT or SIGTERM stops the\n"
-    "transfers and prints each device's line as it stands.",
+    "a rule is not opened: its path and the rule are printed. Each batch's report is written\n"
+    "to Log/<date>/batch-<time>.json and .csv; --retry REPORT.json sends its failed devices\n"
+    "the same files again. SIGINT or SIGTERM stops the transfers, writes the report and prints\n"
+    "each device's line as it stands.",
     "one line per device, in batch order, fields separated by tabs:\n"
     "  MAC  logo status  configuration status\n"
     "statuses: WaitOperate, Operating, OperateSuccess, OperateFail, TransmitFinish, TransmitFail\n"
     "--json: [{\"mac\":..,\"logoStatus\":2,\"logoStatusText\":\"OperateSuccess\",\n"
     "          \"configStatus\":0,\"configStatusText\":\"WaitOperate\"}]\n"
-    "devices that did not answer the search are named on stderr",
+    "--events: one JSON line per change of a file's status or bytes:\n"
+    "  {\"device\":..,\"file\":\"logo\",\"status\":..,\"bytes\":..,\"total\":..,\"time\":..}\n"
+    "devices that did not answer the search and the report's path are named on stderr",
     "0  every device of the batch answered and reported success\n"
     "1  a device did not answer, failed or was still in transfer when the wait ended,\n"
     "   the adapter could not be used, or SIGINT/SIGTERM stopped the push\n"
@@ -105,7 +110,9 @@ struct PushOptions {
     bool all = false;
     int waitSeconds = 60;
     bool json = false;
+    bool events = false;
     bool quiet = false;
+    std::string retry; // a batch report whose failed devices are sent again
 };
 
 int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
@@ -119,7 +126,9 @@ int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
          {"sheet", "FILE.xls", "the parameter sheet exported by sheet export"},
          {"broadcasts", "N", "discovery broadcasts, one a second (default 3; 40 as the window)"},
          {"wait", "SECONDS", "how long to wait for the verdicts (default 60)"},
+         {"retry", "REPORT.json", "send the failed devices of a batch report again"},
          {"json", nullptr, "print one JSON array instead of lines"},
+         {"events", nullptr, "print one JSON line per status or progress change"},
          {"q,quiet", nullptr, "no progress and no notices on stderr"}});
     if (int rc = options.Parse(args); rc >= 0)
         return rc;
@@ -134,7 +143,9 @@ int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
     o.sheet = options.Value("sheet");
     o.all = options.Has("all");
     o.json = options.Has("json");
+    o.events = options.Has("events");
     o.quiet = options.Has("quiet");
+    o.retry = options.Value("retry");
     for (const std::string& text : options.Values("mac")) {
         std::string mac;
         if (!NormaliseMac(text, mac))
@@ -144,10 +155,19 @@ int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
     }
     if (o.adapter.empty())
         return options.UsageError("--adapter is required");
+    if (o.json && o.events)
+        return options.UsageError("give --json or --events, not both");
+    if (!o.retry.empty()) {
+        // A retry sends exactly what the report's batch sent.
+        if (o.all || !o.macs.empty() || !o.config.empty() || !o.logo.empty() || !o.sheet.empty())
+            return options.UsageError("--retry takes the devices and files from the report");
+        return -1;
+    }
     if (o.all && !o.macs.empty())
         return options.UsageError("give either --mac MAC... or --all, not both");
     if (!o.all && o.macs.empty() && o.sheet.empty())
-        return options.UsageError("give --mac MAC..., --all or --sheet FILE.xls");
+        return options.UsageError(
+            "give --mac MAC..., --all, --sheet FILE.xls or --retry REPORT.json");
     return -1;
 }
 
@@ -193,40 +213,39 @@ void NameRefusedChoice(const PushOptions& o, const CliSheet& sheet) {
                      o.sheet.c_str());
 }
 
-bool IsFinal(int status) {
-    return status == OperateSuccess || status == OperateFail || status == TransmitFail;
-}
-
-void PrintStatuses(CSqlManagement& store, const std::vector<std::string>& devices, bool json) {
+void PrintStatuses(CSqlManagement& store, const BatchReport& batch, const PushOptions& o) {
+    if (o.events)
+        return; // the event lines already ended with each file's final status
     QJsonArray array;
-    for (const std::string& mac : devices) {
-        const int logo = store.GetLogStatus(mac);
-        const int config = store.GetParaStatus(mac);
-        if (json) {
+    for (const BatchRow& row : batch.Rows()) {
+        const int logo = store.GetLogStatus(row.mac);
+        const int config = store.GetParaStatus(row.mac);
+        if (o.json) {
             QJsonObject item;
-            item.insert(QStringLiteral("mac"), JsonText(mac));
+            item.insert(QStringLiteral("mac"), JsonText(row.mac));
             item.insert(QStringLiteral("logoStatus"), logo);
             item.insert(QStringLiteral("logoStatusText"), JsonText(StatusText(logo)));
             item.insert(QStringLiteral("configStatus"), config);
             item.insert(QStringLiteral("configStatusText"), JsonText(StatusText(config)));
             array.append(item);
         } else {
-            std::printf("%s\t%s\t%s\n", mac.c_str(), StatusText(logo).c_str(),
+            std::printf("%s\t%s\t%s\n", row.mac.c_str(), StatusText(logo).c_str(),
                         StatusText(config).c_str());
         }
     }
-    if (json)
+    if (o.json)
         PrintJson(array);
     std::fflush(stdout);
 }
 
-// Stops on a signal: each device's line as it stands, the store and its file gone.
-int StopPushed(AcTransmitManage& link, CSqlManagement& store,
-               const std::vector<std::string>& devices, const PushOptions& o,
+// Stopped by a signal: each device's line as it stands, the store and its
+// file gone. The transfer threads end with the process.
+int StopPushed(AcTransmitManage& link, const BatchReport* batch, const PushOptions& o,
                CliProgress& progress) {
     progress.Finish();
     link.Stop();
-    PrintStatuses(store, devices, o.json);
+    if (batch)
+        PrintStatuses(*CSqlManagement::GetInstance(), *batch, o);
     std::fprintf(stderr, "push: stopped by a signal; the transfers were ended\n");
     CSqlManagement::Shutdown();
     return kExitFailed;
@@ -242,6 +261,22 @@ int RunPush(const std::vector<std::string>& args) {
     if (int rc = CheckChosenFiles(o); rc != kExitOk)
         return rc;
     CatchStopSignals();
+
+    std::vector<BatchRow> retryRows;
+    if (!o.retry.empty()) {
+        BatchReport earlier;
+        std::string error;
+        if (!BatchReport::ReadJson(o.retry, earlier, error))
+            return Refuse("push: --retry " + error);
+        retryRows = earlier.FailedRows();
+        if (retryRows.empty()) {
+            if (!o.quiet)
+                std::fprintf(stderr, "push: no failed device in %s\n", o.retry.c_str());
+            return kExitOk;
+        }
+        for (const BatchRow& row : retryRows)
+            o.macs.push_back(row.mac);
+    }
 
     CSqlManagement* store = CSqlManagement::GetInstance();
     if (!store->IsOpen())
@@ -268,10 +303,13 @@ int RunPush(const std::vector<std::string>& args) {
     }
     CParameterSubmission submission(*store, {}, StartTransferJob,
                                     o.sheet.empty() ? nullptr : &sheetSource);
-    int kind = submission.Prepare(input);
-    if (kind == 0) {
-        NameRefusedChoice(o, sheetSource);
-        return kExitRefused;
+    int kind = 0;
+    if (o.retry.empty()) {
+        kind = submission.Prepare(input);
+        if (kind == 0) {
+            NameRefusedChoice(o, sheetSource);
+            return kExitRefused;
+        }
     }
 
     AcTransmitManage* link = AcTransmitManage::GetInstance();
@@ -279,7 +317,7 @@ int RunPush(const std::vector<std::string>& args) {
         return rc;
     CliProgress progress("push", o.quiet);
     if (!SearchSegment(*link, *store, o.broadcasts, &progress))
-        return StopPushed(*link, *store, {}, o, progress);
+        return StopPushed(*link, nullptr, o, progress);
 
     std::vector<std::string> devices;
     bool missing = false;
@@ -303,7 +341,7 @@ int RunPush(const std::vector<std::string>& args) {
         return kExitFailed;
     }
 
-    if (!o.sheet.empty() && devices != input.devices) {
+    if (o.retry.empty() && !o.sheet.empty() && devices != input.devices) {
         // Prepare again for the devices that answered, so each prepared
         // record belongs to the device it is started for.
         sheetSource = CliSheet(devices, true);
@@ -319,35 +357,29 @@ int RunPush(const std::vector<std::string>& args) {
     link->AdapterMac(adapterMac.data());
     submission.SetAdapterMac(adapterMac);
     SubmissionResult result;
-    if (!submission.Start(devices, result))
-        return kExitRefused;
-
-    const bool sendsLogo = kind != 2;
-    const bool sendsConfig = kind != 1;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(o.waitSeconds);
-    bool allSucceeded = !missing;
-    for (;;) {
-        if (StopRequested())
-            return StopPushed(*link, *store, devices, o, progress);
-        std::size_t done = 0, failed = 0;
-        for (const std::string& mac : devices) {
-            const int logo = sendsLogo ? store->GetLogStatus(mac) : OperateSuccess;
-            const int config = sendsConfig ? store->GetParaStatus(mac) : OperateSuccess;
-            if (logo == OperateSuccess && config == OperateSuccess)
-                ++done;
-            else if (IsFinal(logo) && IsFinal(config))
-                ++failed;
-        }
-        progress.Show(std::to_string(done) + " done, " + std::to_string(failed) + " failed, " +
-                      std::to_string(devices.size() - done - failed) + " in transfer");
-        if (done + failed == devices.size() || std::chrono::steady_clock::now() >= deadline) {
-            allSucceeded = allSucceeded && done == devices.size();
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (o.retry.empty()) {
+        if (!submission.Start(devices, result))
+            return kExitRefused;
+    } else {
+        std::vector<BatchRow> rows;
+        for (const BatchRow& row : retryRows)
+            if (std::find(devices.begin(), devices.end(), row.mac) != devices.end())
+                rows.push_back(row);
+        if (!submission.StartRetry(rows, result))
+            return kExitRefused;
     }
+
+    FollowOptions follow{o.waitSeconds, o.events};
+    follow.progress = &progress;
+    const bool stopped = FollowBatch(*store, result.batch, follow);
     progress.Finish();
-    PrintStatuses(*store, devices, o.json);
+    WriteBatchReport(result.batch, !o.quiet);
+    if (stopped)
+        return StopPushed(*link, &result.batch, o, progress);
+    PrintStatuses(*store, result.batch, o);
+    bool allSucceeded = !missing;
+    for (const BatchRow& row : result.batch.Rows())
+        allSucceeded = allSucceeded && row.Succeeded();
     return allSucceeded ? kExitOk : kExitFailed;
 }
 

@@ -9,7 +9,7 @@ DEB="$(realpath "$1")"
 SRC="$2"
 . "$SRC/tests/packaging/segment.sh"
 need_root
-need lintian dpkg-deb desktop-file-validate appstreamcli setcap setpriv python3
+need lintian dpkg-deb desktop-file-validate appstreamcli setcap setpriv python3 Xvfb xwininfo xprop
 
 echo "== lintian"
 set +e
@@ -100,17 +100,39 @@ check "nothing written below the package's root" "" "$(find "$ROOT" -newer "$SCR
 check "no resource copied into the working folder" "" \
     "$(ls "$WORK" | grep -v -x -e ModifyXml -e ModifyExcel -e Log || true)"
 
-# The desktop program, installed, opens its record store in the working folder.
-as_nobody env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$SCRATCH/runtime" \
+# The desktop program, installed, on a display of the test's own: it opens its
+# record store in the working folder, and its window's class is the one the
+# desktop entry names, so the desktop shows the window under its entry.
+display=1500
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -ac -nolisten tcp -screen 0 1280x1024x24 >"$SCRATCH/xvfb.out" 2>&1 &
+XVFB=$!
+CLEANUP+=("kill $XVFB")
+for ((i = 0; i < 500; i++)); do
+    [ -S "/tmp/.X11-unix/X$display" ] && break
+    sleep 0.01
+done
+as_nobody env DISPLAY=":$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$SCRATCH/runtime" \
     "$ROOT/usr/bin/quorvantix" >"$SCRATCH/desktop.out" 2>&1 &
 DESKTOP=$!
 CLEANUP+=("kill $DESKTOP")
+window_classes() {
+    local w
+    for w in $(xwininfo -display ":$display" -root -children 2>/dev/null | awk '/^ +0x/ {print $1}'); do
+        xprop -display ":$display" -id "$w" WM_CLASS 2>/dev/null
+    done | sed -n 's/^WM_CLASS(STRING) = //p'
+}
+classes=""
 for ((i = 0; i < 1000; i++)); do
-    [ -e "$WORK/data.db" ] && break
+    classes="$(window_classes)"
+    [ -n "$classes" ] && [ -e "$WORK/data.db" ] && break
     sleep 0.01
 done
 check "the desktop program's record store is the user's and 0600" "nobody 600" \
     "$(stat -c '%U %a' "$WORK/data.db" 2>&1)"
+wm_class="$(sed -n 's/^StartupWMClass=//p' "$ROOT/usr/share/applications/quorvantix.desktop")"
+check "the window's class is the desktop entry's StartupWMClass" "\"quorvantix\", \"$wm_class\"" \
+    "$(echo "$classes" | sort -u)"
 check "the desktop program keeps running" yes "$(kill -0 "$DESKTOP" 2>/dev/null && echo yes || echo no)"
 kill "$DESKTOP"
 wait "$DESKTOP" 2>/dev/null || true

@@ -50,8 +50,9 @@ std::string Usage(const char* command, const char* synopsis) {
            "\nTry 'quorvantix-cli " + command + " --help' for more information.\n";
 }
 
-const char* kPushSynopsis = "--adapter IFACE (--mac MAC... | --all | --sheet FILE.xls) "
-                            "[--config FILE.xml] [--logo FILE.jpg] [OPTIONS]";
+const char* kPushSynopsis =
+    "--adapter IFACE (--mac MAC... | --all | --sheet FILE.xls | --retry REPORT.json) "
+    "[--config FILE.xml] [--logo FILE.jpg] [OPTIONS]";
 const char* kRewriteSynopsis = "--template FILE.xml --mac MAC [--params FILE.json] [-o FILE]";
 const char* kValidateSynopsis =
     "--template FILE.xml (--sheet FILE.xls | --params FILE.json [--wlan]) [--json]";
@@ -96,7 +97,8 @@ TEST(CliOptions, UsageErrorsGoToStderrWithTheCommandsUsage) {
         {{"push", "--adapter", "x", "--bogus"},
          "push: Unknown option 'bogus'.\n" + Usage("push", kPushSynopsis)},
         {{"push", "--adapter", "x"},
-         "push: give --mac MAC..., --all or --sheet FILE.xls\n" + Usage("push", kPushSynopsis)},
+         "push: give --mac MAC..., --all, --sheet FILE.xls or --retry REPORT.json\n" +
+             Usage("push", kPushSynopsis)},
         {{"push", "--adapter", "x", "--all", "--mac", "00:1A:2B:3C:4D:5E"},
          "push: give either --mac MAC... or --all, not both\n" + Usage("push", kPushSynopsis)},
         {{"push", "--all", "--config", "t.xml"},
