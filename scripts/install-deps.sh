@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the program and the tests need.
+# fonts-wqy-microhei draws the Chinese texts; qt6-translations-l10n holds
+# Qt's own texts (standard buttons, file chooser) in the other languages.
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES=(
     build-essential cmake ninja-build ccache pkg-config git
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+    fonts-wqy-microhei qt6-translations-l10n
     libpcap-dev libsqlite3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
@@ -15,8 +18,8 @@ PACKAGES=(
 if [ "${1:-}" = "--runtime" ]; then
     # Enough to build and run the program.
     PACKAGES=(build-essential cmake ninja-build ccache pkg-config qt6-base-dev qt6-base-dev-tools
-              libgl-dev fonts-dejavu-core libpcap-dev libsqlite3-dev libgtest-dev libgmock-dev
-              libbenchmark-dev iproute2 procps)
+              libgl-dev fonts-dejavu-core fonts-wqy-microhei qt6-translations-l10n libpcap-dev
+              libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev iproute2 procps)
 fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
