@@ -37,7 +37,7 @@ struct StartupHooks {
     // Another instance holds the guard: tell the user and hand over to that
     // instance, before start-up ends. Optional.
     std::function<void()> alreadyRunning;
-    // Folder of the single-instance lock; empty = $XDG_RUNTIME_DIR, else /tmp.
+    // Folder of the single-instance lock; empty = SingleInstanceLockDirectory().
     std::string lockDirectory;
 };
 
