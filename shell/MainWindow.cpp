@@ -1,6 +1,7 @@
 #include "shell/MainWindow.h"
 
 #include "base/Language.h"
+#include "base/ProgramDirectory.h"
 #include "base/Startup.h"
 #include "shell/CApplicationDlg.h"
 #include "shell/InstanceChannel.h"
@@ -26,8 +27,10 @@ void SetMainWindowPageFactory(std::function<CTPage*(int pageId, QWidget* host)> 
 }
 
 void FillShellStartupHooks(StartupHooks& hooks) {
-    hooks.buildSkinPaths = [](const std::string& programDirectory) {
-        BuildSkinPaths(Skin(), programDirectory);
+    // The skin is one of the read-only resources, which an installed
+    // program keeps apart from its working folders.
+    hooks.buildSkinPaths = [](const std::string&) {
+        BuildSkinPaths(Skin(), GetResourceDirectory());
     };
     hooks.alreadyRunning = [] { AnnounceSecondStart(); };
 }

@@ -2,6 +2,7 @@
 // box's one title bar, the channel a second start uses, and the shell's
 // steps of the start-up sequence.
 #include "base/Language.h"
+#include "base/ProgramDirectory.h"
 #include "base/Settings.h"
 #include "base/Startup.h"
 #include "controls/CTButtonPicture.h"
@@ -192,8 +193,12 @@ TEST_F(ShellDesktopTest, StartUpBuildsTheSkinPathsAfterTheSettings) {
     FillShellStartupHooks(hooks);
     ASSERT_TRUE(hooks.buildSkinPaths);
     ASSERT_TRUE(hooks.alreadyRunning);
+    // The skin is read from the resource folder.
+    const std::string saved = GetProgramDirectory();
+    SetProgramDirectory("/opt/qv/");
     Skin() = SkinPaths();
     hooks.buildSkinPaths("/opt/qv/");
+    SetProgramDirectory(saved);
     EXPECT_EQ(Skin().mainBk, QStringLiteral("/opt/qv/Skin/main_bk.jpg"));
 
     // Making the main window reads the paths; it builds none of its own.
