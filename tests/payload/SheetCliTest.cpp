@@ -204,7 +204,6 @@ TEST_F(SheetCliTest, PushRefusesABadSheetAndNeverLaunchesAProgram) {
     EXPECT_EQ(r.rc, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "The MAC:AA:BB:CC:DD:EE:03 has no row in the parameter sheet.\n"
-                     "Obtaining excel format information is incorrect!\n"
                      "push: --sheet " +
                          edited + ": the rows cannot be read for this batch\n");
 

@@ -254,7 +254,6 @@ TEST_F(PushNet, WithAllEveryDeviceFoundNeedsARow) {
     EXPECT_EQ(out, "");
     EXPECT_EQ(err_, std::string("The MAC:") + kMac[2] +
                         " has no row in the parameter sheet.\n"
-                        "Obtaining excel format information is incorrect!\n"
                         "push: --sheet " +
                         sheet + ": the rows cannot be read for this batch\n");
     EXPECT_TRUE(std::filesystem::is_empty(dir_->file("out"))) << "nothing was sent";
