@@ -4,11 +4,14 @@
 
 #include <QString>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace xlsrec;
 
@@ -62,36 +65,8 @@ std::string Utf8(const char16_t* chars, size_t n) {
     return QString(reinterpret_cast<const QChar*>(chars), qsizetype(n)).toUtf8().toStdString();
 }
 
-// An XLUnicodeString inside one record: 16-bit count, flags, characters.
-std::string UnicodeStringText(const uint8_t* p, size_t len) {
-    if (len < 3)
-        return {};
-    size_t cch = Get16(p);
-    uint8_t flags = p[2];
-    size_t pos = 3;
-    if (flags & 0x08)
-        pos += 2;
-    if (flags & 0x04)
-        pos += 4;
-    std::u16string s;
-    bool high = flags & 1;
-    for (size_t i = 0; i < cch; ++i) {
-        if (high) {
-            if (pos + 2 > len)
-                break;
-            s.push_back(char16_t(Get16(p + pos)));
-            pos += 2;
-        } else {
-            if (pos + 1 > len)
-                break;
-            s.push_back(char16_t(p[pos]));
-            pos += 1;
-        }
-    }
-    return Utf8(s.data(), s.size());
-}
-
-// Reads the shared string table over its SST record and CONTINUE records.
+// Reads data that runs on over CONTINUE records: the shared string table,
+// and a cell's text longer than one record.
 class SegmentReader {
 public:
     void Add(const uint8_t* p, size_t n) { segs_.push_back({p, n}); }
@@ -151,6 +126,23 @@ private:
     size_t seg_ = 0, pos_ = 0;
 };
 
+// An XLUnicodeString (16-bit count, flags, characters) whose characters may
+// continue in further segments, each starting with its own encoding flag. A
+// string cut short by the end of its records reads as far as it goes.
+std::string UnicodeStringText(SegmentReader& in) {
+    uint8_t head[3];
+    if (!in.Bytes(3, head))
+        return {};
+    const uint8_t flags = head[2];
+    if (((flags & 0x08) && !in.Bytes(2, nullptr)) || ((flags & 0x04) && !in.Bytes(4, nullptr)))
+        return {};
+    std::vector<char16_t> chars;
+    const size_t cch = Get16(head);
+    chars.reserve(std::min(cch, in.Remaining()));
+    (void)in.Chars(cch, flags & 1, chars);
+    return Utf8(chars.data(), chars.size());
+}
+
 } // namespace
 
 std::unique_ptr<XlsWorkbook> XlsWorkbook::Create() {
@@ -163,7 +155,8 @@ XlsWorkbook::~XlsWorkbook() = default;
 void XlsWorkbook::Clear() {
     loaded_ = false;
     container_ = XlsCompoundFile();
-    stream_.clear();
+    streamName_.clear();
+    std::vector<uint8_t>().swap(stream_);
     records_.clear();
     substreams_.clear();
     trailer_ = 0;
@@ -190,30 +183,65 @@ void XlsWorkbook::Clear() {
 }
 
 bool XlsWorkbook::Load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    sheet_.reset();
+    Clear();
+    // A regular file only, read within the size limit: a FIFO, a device or a
+    // file that grows while it is read is refused.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
         return false;
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    if (size <= 0 || size_t(size) > kMaxFileSize)
+    std::vector<uint8_t> image;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+              uint64_t(st.st_size) <= kMaxFileSize;
+    if (ok) {
+        image.resize(size_t(st.st_size) + 1);
+        size_t got = 0;
+        while (got < image.size()) {
+            const ssize_t n = ::read(fd, image.data() + got, image.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += size_t(n);
+        }
+        ok = got == size_t(st.st_size);
+        image.resize(got);
+    }
+    ::close(fd);
+    if (!ok || !LoadContainer(image))
         return false;
-    in.seekg(0);
-    std::vector<uint8_t> image(static_cast<size_t>(size));
-    if (!in.read(reinterpret_cast<char*>(image.data()), size))
-        return false;
-    return LoadFromMemory(image);
+    // The container holds its own copy of every stream; the file image is not needed again.
+    std::vector<uint8_t>().swap(image);
+    return ParseStream();
 }
 
 bool XlsWorkbook::LoadFromMemory(const std::vector<uint8_t>& image) {
     sheet_.reset();
-    loaded_ = false;
     Clear();
-    if (image.size() > kMaxFileSize || !container_.Load(image))
+    return LoadContainer(image) && ParseStream();
+}
+
+bool XlsWorkbook::LoadContainer(const std::vector<uint8_t>& image) {
+    if (image.empty() || image.size() > kMaxFileSize || !container_.Load(image))
         return false;
-    const std::vector<uint8_t>* stream = container_.FindStream(u"Workbook");
+    // The workbook stream by its name in any letter case; a BIFF8 stream
+    // under the older name "Book" is read too (Parse refuses anything but BIFF8).
+    streamName_ = u"Workbook";
+    std::vector<uint8_t>* stream = container_.FindStream(streamName_);
+    if (!stream) {
+        streamName_ = u"Book";
+        stream = container_.FindStream(streamName_);
+    }
     if (!stream)
         return false;
-    stream_ = *stream;
+    // The stream moves out of the container; saving puts the new one back under the same entry.
+    stream_ = std::move(*stream);
+    std::vector<uint8_t>().swap(*stream);
+    return true;
+}
+
+bool XlsWorkbook::ParseStream() {
     if (!Parse()) {
         Clear();
         return false;
@@ -225,6 +253,23 @@ bool XlsWorkbook::LoadFromMemory(const std::vector<uint8_t>& image) {
 
 XlsSheet* XlsWorkbook::GetSheet(int index) {
     return loaded_ && index == 0 ? sheet_.get() : nullptr;
+}
+
+size_t XlsWorkbook::CellEnd(size_t i, size_t last) const {
+    size_t end = i + 1;
+    while (end < last && IsCellTail(records_[i].type, records_[end].type))
+        ++end;
+    return end;
+}
+
+std::string XlsWorkbook::ContinuedText(size_t rec, size_t end, size_t offset) const {
+    SegmentReader in;
+    if (records_[rec].len < offset)
+        return {};
+    in.Add(Data(rec) + offset, records_[rec].len - offset);
+    for (size_t k = rec + 1; k < end && records_[k].type == rtContinue; ++k)
+        in.Add(Data(k), records_[k].len);
+    return UnicodeStringText(in);
 }
 
 // Splits the stream into records and substreams and reads the globals and sheet 0.
@@ -410,23 +455,17 @@ bool XlsWorkbook::ParseSheet0() {
         case rtBlank:
         case rtNumber:
         case rtBoolErr:
-        case rtRk: {
-            static const std::pair<uint16_t, uint16_t> minLen[] = {{rtLabel, 9},   {rtRString, 9},
-                                                                   {rtBlank, 6},   {rtNumber, 14},
-                                                                   {rtBoolErr, 8}, {rtRk, 10}};
+        case rtRk:
+        case rtFormula:
+        case rtFormulaOld: {
+            static const std::pair<uint16_t, uint16_t> minLen[] = {
+                {rtLabel, 9},   {rtRString, 9}, {rtBlank, 6},    {rtNumber, 14},
+                {rtBoolErr, 8}, {rtRk, 10},     {rtFormula, 20}, {rtFormulaOld, 20}};
             for (auto [t, n] : minLen)
                 if (t == r.type && r.len < n)
                     return false;
-            if (!cellAt(Get16(d), Get16(d + 2), Get16(d + 4), Original, 0, i + 1))
-                return false;
-            break;
-        }
-        case rtFormula: {
-            if (r.len < 20)
-                return false;
-            size_t end = i + 1;
-            while (end < sub.last && IsFormulaTail(records_[end].type))
-                ++end;
+            // A formula's result string and a long text's continuations stay with the cell.
+            const size_t end = CellEnd(i, sub.last);
             if (!cellAt(Get16(d), Get16(d + 2), Get16(d + 4), Original, 0, end))
                 return false;
             i = end - 1;
@@ -499,7 +538,7 @@ std::optional<std::string> XlsWorkbook::CellText(const Cell& c) const {
         return SstText(Get32(d + 6));
     case rtLabel:
     case rtRString:
-        return UnicodeStringText(d + 6, r.len - 6);
+        return ContinuedText(c.rec, c.recEnd, 6);
     case rtNumber:
         return NumberText(GetDouble(d + 6));
     case rtRk:
@@ -508,7 +547,8 @@ std::optional<std::string> XlsWorkbook::CellText(const Cell& c) const {
         if (d[7])
             return ErrorText(d[6]);
         return std::string(d[6] ? "TRUE" : "FALSE");
-    case rtFormula: {
+    case rtFormula:
+    case rtFormulaOld: {
         const uint8_t* v = d + 6;
         if (Get16(v + 6) != 0xFFFF)
             return NumberText(GetDouble(v));
@@ -516,7 +556,7 @@ std::optional<std::string> XlsWorkbook::CellText(const Cell& c) const {
         case 0:
             for (uint32_t k = c.rec + 1; k < c.recEnd; ++k)
                 if (records_[k].type == rtString)
-                    return UnicodeStringText(Data(k), records_[k].len);
+                    return ContinuedText(k, c.recEnd, 0);
             return std::string();
         case 1:
             return std::string(v[2] ? "TRUE" : "FALSE");

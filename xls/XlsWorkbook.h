@@ -81,9 +81,15 @@ private:
     };
 
     void Clear();
+    bool LoadContainer(const std::vector<uint8_t>& image);
+    bool ParseStream();
     bool Parse();
     bool ParseSst(size_t first, size_t end);
     bool ParseSheet0();
+    // One past the last record of the cell whose record is i (last: the substream's EOF).
+    size_t CellEnd(size_t i, size_t last) const;
+    // The string at offset in record rec, continued in the CONTINUE records before end.
+    std::string ContinuedText(size_t rec, size_t end, size_t offset) const;
     std::string SstText(uint32_t index) const;
     std::optional<std::string> CellText(const Cell& cell) const;
     uint16_t FormatForNewCell(int col);
@@ -93,7 +99,8 @@ private:
     void WriteSheet0(std::vector<uint8_t>& out) const;
 
     bool loaded_ = false;
-    XlsCompoundFile container_;
+    XlsCompoundFile container_; // without the workbook stream, which is in stream_
+    std::u16string streamName_; // the name it was found by
     std::vector<uint8_t> stream_;
     std::vector<Record> records_;
     std::vector<Substream> substreams_; // [0] globals

@@ -299,18 +299,12 @@ void XlsWorkbook::WriteSheet0(std::vector<uint8_t>& out) const {
                     writeTable();
                 continue;
             }
-            if (r.type == rtRow || r.type == rtDbCell || IsCellRecord(r.type))
+            if (r.type == rtRow || r.type == rtDbCell)
                 continue;
-            if (r.type == rtFormula)
+            if (IsCellRecord(r.type)) {
+                // A cell and the records that belong to it were written with the table.
+                i = CellEnd(i, sub.last) - 1;
                 continue;
-            if (IsFormulaTail(r.type) && i > sub.first &&
-                (IsCellRecord(records_[i - 1].type) || IsFormulaTail(records_[i - 1].type))) {
-                // The tail of a formula cell travels with its cell.
-                size_t k = i;
-                while (k > sub.first && IsFormulaTail(records_[k].type))
-                    --k;
-                if (records_[k].type == rtFormula)
-                    continue;
             }
             if (!tableWritten && (r.type == rtWindow2 || r.type == rtEof)) {
                 writeTable();
@@ -397,7 +391,7 @@ std::vector<uint8_t> XlsWorkbook::SaveToMemory() const {
         out.resize(4096, 0);
 
     XlsCompoundFile copy = container_;
-    copy.SetStream(u"Workbook", std::move(out));
+    copy.SetStream(streamName_, std::move(out));
     return copy.Save();
 }
 
