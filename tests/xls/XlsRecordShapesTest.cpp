@@ -1,7 +1,9 @@
 // Record shapes that other programs write and the workbook must read whole
 // and save unchanged: text continued over several records, the stream under
 // another name, the older formula record type.
+#include "tests/support/TestSupport.h"
 #include "tests/xls/BiffBuilder.h"
+#include "tests/xls/SheetTools.h"
 #include "xls/XlsCompoundFile.h"
 #include "xls/XlsWorkbook.h"
 
@@ -324,4 +326,83 @@ TEST(RecordShapesTest, OlderFormulaRecordsReadAndSaveLikeFormulas) {
     std::vector<std::string> want = expected;
     want[4] = "typed";
     EXPECT_EQ(cells(*third), want);
+}
+
+TEST(RecordShapesTest, OfTwoCellsAtOnePlaceALaterValueWinsAndABlankErasesNone) {
+    // Column k of row 0 holds the records of case k, in this order; a blank
+    // (BLANK or MULBLANK: a format without a value) takes the place of
+    // another blank only, as LibreOffice and Gnumeric read it.
+    using Add = std::function<void(std::vector<uint8_t>&, uint16_t col)>;
+    auto number = [](double v) -> Add {
+        return [v](auto& s, uint16_t col) { Append(s, 0x0203, Number(0, col, v)); };
+    };
+    const Add blank = [](auto& s, uint16_t col) {
+        Append(s, 0x0201, Data().u16(0).u16(col).u16(15));
+    };
+    const Add mulBlank = [](auto& s, uint16_t col) {
+        Append(s, 0x00BE, Data().u16(0).u16(col).u16(15).u16(col));
+    };
+    const Add mulRk = [](auto& s, uint16_t col) {
+        Append(s, 0x00BD, Data().u16(0).u16(col).u16(15).u32(9 << 2 | 2).u16(col));
+    };
+    const Add text = [](auto& s, uint16_t col) { Append(s, 0x00FD, LabelSst(0, col, 0)); };
+    struct Case {
+        const char* what;
+        std::vector<Add> records;
+        const char* expected;
+    };
+    const std::vector<Case> cases = {
+        {"number, number", {number(1), number(2)}, "2"},
+        {"number, blank", {number(3), blank}, "3"},
+        {"number, MULBLANK", {number(4), mulBlank}, "4"},
+        {"blank, number", {blank, number(5)}, "5"},
+        {"text, number", {text, number(6)}, "6"},
+        {"number, text", {number(7), text}, "hi"},
+        {"blank, blank", {blank, mulBlank, blank}, ""},
+        {"MULRK, blank, number", {mulRk, blank, number(8)}, "8"},
+        {"number, MULRK, blank", {number(1), mulRk, mulBlank}, "9"},
+    };
+    std::vector<uint8_t> globals;
+    Append(globals, 0x00FC, Data().u32(1).u32(1).u16(2).u8(0).chars(u"hi", false));
+    // In order, and with a cell of row 9 first so that row 0 comes out of order.
+    for (bool rowNineFirst : {false, true}) {
+        SCOPED_TRACE(rowNineFirst ? "row 9 first" : "in order");
+        std::vector<uint8_t> sheet;
+        if (rowNineFirst)
+            Append(sheet, 0x0203, Number(9, 0, 99));
+        for (size_t k = 0; k < cases.size(); ++k)
+            for (const Add& add : cases[k].records)
+                add(sheet, uint16_t(k));
+        const std::vector<uint8_t> image = Image(Stream(globals, sheet));
+        auto book = LoadImage(image);
+        ASSERT_TRUE(book);
+        auto row0 = [&](XlsWorkbook& b) {
+            std::vector<std::string> out;
+            for (size_t k = 0; k < cases.size(); ++k)
+                out.push_back(b.GetSheet(0)->ReadStr(0, int(k)).value_or("<none>"));
+            return out;
+        };
+        std::vector<std::string> expected;
+        for (const Case& c : cases)
+            expected.push_back(c.expected);
+        EXPECT_EQ(row0(*book), expected);
+        EXPECT_EQ(book->GetSheet(0)->ReadStr(9, 0).value_or("<none>"),
+                  rowNineFirst ? "99" : "<none>");
+        auto again = LoadImage(book->SaveToMemory());
+        ASSERT_TRUE(again);
+        EXPECT_EQ(row0(*again), expected);
+
+        // The same as LibreOffice reads it, where it is installed.
+        if (!sheettest::HaveLibreOffice())
+            continue;
+        qvtest::TempProgramDir dir;
+        sheettest::WriteBytes(dir.file("dup.xls"), image);
+        const std::string csv = sheettest::LibreOfficeToCsv(
+            dir.file("dup.xls"), dir.path().substr(0, dir.path().size() - 1));
+        ASSERT_FALSE(csv.empty());
+        std::string ours;
+        for (size_t k = 0; k < expected.size(); ++k)
+            ours += (k ? "," : "") + expected[k];
+        EXPECT_EQ(csv.substr(0, csv.find('\n')), ours);
+    }
 }
