@@ -69,7 +69,10 @@ std::string Utf8(const char16_t* chars, size_t n) {
 // and a cell's text longer than one record.
 class SegmentReader {
 public:
-    void Add(const uint8_t* p, size_t n) { segs_.push_back({p, n}); }
+    void Add(const uint8_t* p, size_t n) {
+        segs_.push_back({p, n});
+        left_ += n;
+    }
     bool AtEnd() {
         while (seg_ < segs_.size() && pos_ == segs_[seg_].second) {
             ++seg_;
@@ -87,6 +90,7 @@ public:
                 out += take;
             }
             pos_ += take;
+            left_ -= take;
             n -= take;
         }
         return true;
@@ -101,6 +105,7 @@ public:
                 if (seg_ >= segs_.size() || segs_[seg_].second == 0)
                     return false;
                 high = segs_[seg_].first[pos_++] & 1;
+                --left_;
             }
             size_t width = high ? 2 : 1;
             size_t avail = (segs_[seg_].second - pos_) / width;
@@ -112,20 +117,17 @@ public:
                 for (size_t i = 0; i < take; ++i)
                     out->push_back(high ? char16_t(Get16(p + 2 * i)) : char16_t(p[i]));
             pos_ += take * width;
+            left_ -= take * width;
             cch -= take;
         }
         return true;
     }
-    size_t Remaining() const {
-        size_t n = 0;
-        for (size_t i = seg_; i < segs_.size(); ++i)
-            n += segs_[i].second - (i == seg_ ? pos_ : 0);
-        return n;
-    }
+    size_t Remaining() const { return left_; }
 
 private:
     std::vector<std::pair<const uint8_t*, size_t>> segs_;
     size_t seg_ = 0, pos_ = 0;
+    size_t left_ = 0; // bytes not yet read, over all segments
 };
 
 // An XLUnicodeString (16-bit count, flags, characters) whose characters may
@@ -279,10 +281,20 @@ std::string XlsWorkbook::ContinuedText(size_t rec, size_t end, size_t offset) co
 
 // Splits the stream into records and substreams and reads the globals and sheet 0.
 bool XlsWorkbook::Parse() {
-    // Record headers are counted first, so the table takes exactly its size.
+    // The records are counted first (up to the padding after the last
+    // substream), so their table takes exactly its size.
     size_t count = 0;
-    for (size_t at = 0; at + 4 <= stream_.size() && count <= kMaxRecords; ++count)
+    int level = 0;
+    for (size_t at = 0; at + 4 <= stream_.size() && count <= kMaxRecords; ++count) {
+        const uint16_t type = Get16(stream_.data() + at);
+        if (level == 0 && type != rtBof)
+            break;
+        if (type == rtBof)
+            ++level;
+        else if (type == rtEof)
+            --level;
         at += 4 + Get16(stream_.data() + at + 2);
+    }
     if (count > kMaxRecords)
         return false;
     records_.reserve(count);

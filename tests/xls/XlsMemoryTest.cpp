@@ -149,6 +149,69 @@ TEST(WorkbookMemoryTest, MulBlankWorkbooksTakeAtMostFourTimesTheirSize) {
     }
 }
 
+TEST(WorkbookMemoryTest, OtherDenseShapesTakeAtMostFourTimesTheirSize) {
+    constexpr size_t kTarget = size_t(11) << 20;
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> globals, sheet;
+        int row, col; // a cell to read back
+        const char* expected;
+    };
+    std::vector<Case> cases;
+    {
+        // Shared strings of three bytes each (empty), the last one "z".
+        std::vector<uint8_t> g;
+        const uint32_t perRecord = 8223 / 3, records = uint32_t(kTarget / 8224);
+        const uint32_t strings = records * perRecord + 1;
+        Data first;
+        first.u32(1).u32(strings);
+        std::vector<uint8_t> empty{0, 0, 0};
+        for (uint32_t r = 0; r < records; ++r) {
+            Data d = r == 0 ? first : Data();
+            for (uint32_t k = 0; k < (r == 0 ? perRecord - 3 : perRecord); ++k)
+                d.raw(empty);
+            if (r + 1 == records)
+                d.u16(1).u8(0).chars(u"z", false);
+            Append(g, r == 0 ? 0x00FC : 0x003C, d);
+        }
+        const uint32_t last = records * perRecord - 3;
+        std::vector<uint8_t> sh;
+        Append(sh, 0x00FD, LabelSst(0, 0, last));
+        cases.push_back({"shared strings of three bytes", g, sh, 0, 0, "z"});
+    }
+    {
+        // Records without data of a type nobody reads.
+        std::vector<uint8_t> sh;
+        while (sh.size() < kTarget)
+            Append(sh, 0x0001, {});
+        Append(sh, 0x0203, Number(3, 3, 1));
+        cases.push_back({"empty records", {}, sh, 3, 3, "1"});
+    }
+    {
+        // One BLANK record for every place, row by row.
+        std::vector<uint8_t> sh;
+        for (uint32_t k = 0; sh.size() < kTarget; ++k)
+            Append(sh, 0x0201, Data().u16(uint16_t(k / 256)).u16(uint16_t(k % 256)).u16(15));
+        Append(sh, 0x0203, Number(100, 200, 2));
+        cases.push_back({"a BLANK record per cell", {}, sh, 100, 200, "2"});
+    }
+    qvtest::TempProgramDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.file("dense.xls");
+        sheettest::WriteBytes(path, Image(Stream(c.globals, c.sheet)));
+        const size_t fileSize = sheettest::ReadBytes(path).size();
+        ASSERT_GT(fileSize, kTarget - 8224);
+        auto book = XlsWorkbook::Create();
+        const size_t before = gLive.load();
+        gPeak = before;
+        ASSERT_TRUE(book->Load(path));
+        const size_t peak = gPeak.load() - before;
+        EXPECT_LE(peak, 4 * fileSize) << "peak " << peak << " for a file of " << fileSize;
+        EXPECT_EQ(book->GetSheet(0)->ReadStr(c.row, c.col).value_or("<none>"), c.expected);
+    }
+}
+
 TEST(WorkbookMemoryTest, OnlyRegularFilesWithinTheLimitAreRead) {
     qvtest::TempProgramDir dir;
     std::vector<uint8_t> sheet;
