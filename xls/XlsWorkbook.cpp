@@ -192,8 +192,9 @@ void XlsWorkbook::Clear() {
 bool XlsWorkbook::Load(const std::string& path) {
     sheet_.reset();
     Clear();
-    // A regular file only, read within the size limit: a FIFO, a device or a
-    // file that grows while it is read is refused.
+    // A regular file only, opened without waiting and refused by its size
+    // before it is read (a FIFO, a device, a file over the limit or one that
+    // grows while it is read), then read straight into the image.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return false;
