@@ -38,8 +38,9 @@ bool IsOwnFolder(const std::string& dir) {
 } // namespace
 
 std::string SingleInstanceLockDirectory() {
+    // A runtime folder of someone else (sudo may pass the caller's on) is not used.
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime)
+    if (runtime && *runtime && IsOwnFolder(runtime))
         return runtime;
     return "/tmp/quorvantix-" + UserName();
 }

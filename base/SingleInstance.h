@@ -11,8 +11,9 @@
 // Once taken, the lock is held until the process ends; the kernel releases it
 // however the process ends.
 
-// The folder of the lock file: $XDG_RUNTIME_DIR when set and non-empty, else
-// /tmp/quorvantix-<user name> (the user id when the name is unknown).
+// The folder of the lock file: $XDG_RUNTIME_DIR when set, non-empty and the
+// user's own, else /tmp/quorvantix-<user name> (the user id when the name is
+// unknown).
 std::string SingleInstanceLockDirectory();
 
 enum class InstanceGuard {

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace sheettest;
 
@@ -125,6 +127,37 @@ TEST_F(ParameterSheetTest, ExportWritesTheLayoutAndReadsBack) {
     EXPECT_EQ(FieldText(records[1].wlanPsk24g), "");
     EXPECT_EQ(FieldText(records[1].loginPassword), "admin");
     EXPECT_TRUE(messages.texts().empty());
+}
+
+TEST_F(ParameterSheetTest, LinkAtTheNextSheetNameIsReplacedNotFollowed) {
+    AddDevice(kMacs[0], "net24", "net5");
+    dir.write("secret", "root only\n");
+    const QDateTime when(QDate(2026, 3, 4), QTime(5, 6, 7));
+    const std::string next = dir.file("ModifyExcel/ExcelFiels2026-03-04-05-06-07.xls");
+    ASSERT_EQ(::symlink(dir.file("secret").c_str(), next.c_str()), 0);
+    const mode_t old = ::umask(0);
+    std::string path;
+    const bool exported = ExportParameterSheet(TwoWanTemplate(), kMacs, path, *store, when);
+    ::umask(old);
+    ASSERT_TRUE(exported);
+    EXPECT_EQ(path, next);
+    EXPECT_EQ(qvtest::ReadFileBytes(dir.file("secret")), "root only\n");
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0600u); // the stored Wi-Fi keys are in it
+    EXPECT_EQ(Row(path, 1, 1)[0], kMacs[0]);
+}
+
+TEST_F(ParameterSheetTest, ACutTemplateValueIsNeverExported) {
+    DeviceParams t = TwoWanTemplate();
+    t.overflow.pppUser[0] = true;
+    std::string path;
+    EXPECT_FALSE(ExportParameterSheet(t, kMacs, path, *store));
+    EXPECT_EQ(messages.texts(),
+              std::vector<std::string>{
+                  "The template's entry pppUser of WAN connection 1 is longer than 63 bytes!"});
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("ModifyExcel")));
 }
 
 TEST_F(ParameterSheetTest, ASheetOfAnotherTemplateIsRefusedByColumn) {

@@ -163,11 +163,13 @@ TEST(CliPush, RefusedInputExitsTwoAndWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("ModifyXml/001A2B3C4D5E.xml")));
 }
 
-// Special files as templates: refused at once, never waited on or read without end.
+// Special files as templates or parameters: refused at once, never waited on
+// or read without end.
 TEST(CliHostileInput, FifoAndDeviceTemplatesAreRefusedAtOnce) {
     TempProgramDir dir;
     dir.write("ModifyXml/.keep", "");
     dir.write("ok.json", R"([{"mac": "AA:AA:AA:AA:AA:AA", "loginPassword": "admin"}])");
+    dir.write("ok.xml", "x\n");
     ASSERT_EQ(::mkfifo(dir.file("fifo.xml").c_str(), 0600), 0);
     const std::string mac = "00:1A:2B:3C:4D:5E";
     for (const std::string& t : {dir.file("fifo.xml"), std::string("/dev/zero")}) {
@@ -178,6 +180,9 @@ TEST(CliHostileInput, FifoAndDeviceTemplatesAreRefusedAtOnce) {
         } cases[] = {
             {{"validate", "--template", t, "--params", dir.file("ok.json")},
              "Analysis xml settting error?"},
+            {{"validate", "--template", dir.file("ok.xml"), "--params", t}, "cannot read"},
+            {{"rewrite", "--template", dir.file("ok.xml"), "--mac", mac, "--params", t},
+             "cannot read"},
             {{"rewrite", "--template", t, "--mac", mac}, "Xml file is not a regular file!"},
             {{"push", "--adapter", "x", "--mac", mac, "--config", t},
              "Xml file is not a regular file!"},
@@ -191,6 +196,20 @@ TEST(CliHostileInput, FifoAndDeviceTemplatesAreRefusedAtOnce) {
             EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         }
     }
+}
+
+TEST(CliHostileInput, ACutTemplateValueIsRefusedByName) {
+    TempProgramDir dir;
+    dir.write("t.xml", "<ATM_VC_TBL>\n<Value Name=\"pppUser\" Value=\"" + std::string(64, 'u') +
+                           "\"/>\n<Value Name=\"ChannelMode\" Value=\"2\"/>\n");
+    CliRun r = Cli(dir.path(), {"sheet", "export", "--template", dir.file("t.xml"), "--mac",
+                                "00:1A:2B:3C:4D:5E"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("The template's entry pppUser of WAN connection 1 is longer than 63 "
+                         "bytes!"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
 }
 
 // Run as root over a folder another user controls, the program refuses to
