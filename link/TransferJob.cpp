@@ -6,6 +6,7 @@
 #include "records/CSqlManagement.h"
 #include "records/DeviceRecord.h"
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <system_error>
@@ -24,16 +25,64 @@ std::string FieldText(const char* field, std::size_t width) {
     return std::string(field, strnlen(field, width));
 }
 
+// Publishes a file's progress into the store at most once per interval per
+// device (a job is one device), and its final value and counters at the end.
+class ProgressPublisher {
+public:
+    static constexpr std::chrono::milliseconds kInterval{100};
+
+    ProgressPublisher(CSqlManagement* store, std::string mac, bool live)
+        : store_(store), mac_(std::move(mac)), live_(live && store != nullptr) {}
+
+    SendFileProgress Hook(TransferFile file) {
+        file_ = file;
+        acknowledged_ = length_ = 0;
+        if (!live_)
+            return {};
+        return [this](std::int64_t acknowledged, std::int64_t length) {
+            acknowledged_ = acknowledged;
+            length_ = length;
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastWrite_ < kInterval)
+                return;
+            lastWrite_ = now;
+            store_->SetProgress(mac_, file_, acknowledged, length);
+        };
+    }
+
+    void Finish(const SendFileStats& stats) {
+        if (store_ == nullptr)
+            return;
+        if (live_ && acknowledged_ > 0)
+            store_->SetProgress(mac_, file_, acknowledged_, length_);
+        store_->AddTransmissions(mac_, file_, stats.transmissions,
+                                 stats.transmissions - stats.chunks);
+    }
+
+private:
+    CSqlManagement* store_;
+    std::string mac_;
+    bool live_;
+    TransferFile file_ = TransferFile::Logo;
+    std::int64_t acknowledged_ = 0, length_ = 0;
+    std::chrono::steady_clock::time_point lastWrite_{};
+};
+
 bool SendOne(const TransferJob& job, FrameCategory category, std::uint16_t fileCount,
              const std::string& path, const std::function<std::string()>& deviceName,
-             const TransferTiming& timing) {
+             const TransferTiming& timing, ProgressPublisher& publisher) {
     // Bytes 0..13 of the job are the Ethernet header of every data frame.
     TransmitFrame tmpl = ZeroFrame();
     std::memcpy(tmpl.bytes, &job, 14);
     tmpl.Set16(frame::kCategory, category);
     tmpl.Set16(frame::kOpcode, category == Para ? ParaData : LogoData);
     tmpl.Set16(frame::kFileCount, fileCount);
-    return SendFileOn(deviceName(), tmpl, category, path, MacTextUpper(job.deviceMac), timing);
+    SendFileStats stats;
+    const bool ok =
+        SendFileOn(deviceName(), tmpl, category, path, MacTextUpper(job.deviceMac), timing, &stats,
+                   publisher.Hook(category == Para ? TransferFile::Config : TransferFile::Logo));
+    publisher.Finish(stats);
+    return ok;
 }
 } // namespace
 
@@ -51,24 +100,25 @@ TransferJob MakeTransferJob(const std::uint8_t deviceMac[6], const std::uint8_t 
 }
 
 void RunTransferJob(const TransferJob& job, const std::function<std::string()>& deviceName,
-                    CSqlManagement* store, const TransferTiming& timing) {
+                    CSqlManagement* store, const TransferTiming& timing, bool liveProgress) {
     const std::string mac = MacTextUpper(job.deviceMac);
+    ProgressPublisher publisher(store, mac, liveProgress);
     const std::string logo = FieldText(job.logoPath, sizeof job.logoPath);
     const std::string config = FieldText(job.configPath, sizeof job.configPath);
     const auto status = [](bool ok) { return ok ? TransmitFinish : TransmitFail; };
     if (job.kind == 1) {
-        const bool ok = SendOne(job, Logo, 1, logo, deviceName, timing);
+        const bool ok = SendOne(job, Logo, 1, logo, deviceName, timing, publisher);
         if (store != nullptr)
             store->SetLogTransferStatus(mac, status(ok));
     } else if (job.kind == 2) {
-        const bool ok = SendOne(job, Para, 1, config, deviceName, timing);
+        const bool ok = SendOne(job, Para, 1, config, deviceName, timing, publisher);
         if (store != nullptr)
             store->SetParaTransferStatus(mac, status(ok));
     } else {
-        const bool logoOk = SendOne(job, Logo, 2, logo, deviceName, timing);
+        const bool logoOk = SendOne(job, Logo, 2, logo, deviceName, timing, publisher);
         if (store != nullptr)
             store->SetLogTransferStatus(mac, status(logoOk));
-        const bool configOk = SendOne(job, Para, 2, config, deviceName, timing);
+        const bool configOk = SendOne(job, Para, 2, config, deviceName, timing, publisher);
         if (store != nullptr)
             store->SetParaTransferStatus(mac, status(configOk));
     }

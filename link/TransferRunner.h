@@ -12,8 +12,12 @@ class CSqlManagement;
 // configuration file (kind 1 logo, 2 configuration, anything else both, logo
 // first), each with a fresh frame template, writing status 4 or 5 per file
 // into the store. deviceName is asked once per file, when its sending starts.
+// With liveProgress the bytes acknowledged go into the store while a file is
+// sent (at most every 100 ms per device) and at its end; the transmission
+// counters of each file are added at its end either way.
 void RunTransferJob(const TransferJob& job, const std::function<std::string()>& deviceName,
-                    CSqlManagement* store, const TransferTiming& timing = {});
+                    CSqlManagement* store, const TransferTiming& timing = {},
+                    bool liveProgress = true);
 
 // Writes TransmitFail for every file of the job (a job that never ran).
 void MarkTransferJobFailed(const TransferJob& job, CSqlManagement* store);
