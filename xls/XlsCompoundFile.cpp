@@ -1,5 +1,6 @@
 #include "xls/XlsCompoundFile.h"
 
+#include <QChar>
 #include <algorithm>
 #include <cstring>
 
@@ -38,10 +39,12 @@ void SetLe64(uint8_t* p, uint64_t v) {
     SetLe32(p + 4, uint32_t(v >> 32));
 }
 
+// Directory names compare by their upper-case form: each UTF-16 unit by
+// Unicode's simple upper-case mapping, surrogates as they are.
 char16_t Upper(char16_t c) {
-    if (c >= u'a' && c <= u'z')
-        return char16_t(c - 32);
-    return c;
+    if (c < 0x80)
+        return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
+    return QChar(c).toUpper().unicode();
 }
 
 bool SameName(const std::u16string& a, const std::u16string& b) {

@@ -13,6 +13,7 @@ namespace xlsrec {
 // Record types used here.
 enum : uint16_t {
     rtFormula = 0x0006,
+    rtFormulaOld = 0x0206, // the older FORMULA type, read and kept the same way
     rtEof = 0x000A,
     rtFilePass = 0x002F,
     rtContinue = 0x003C,
@@ -85,9 +86,14 @@ inline void AppendRecord(std::vector<uint8_t>& out, uint16_t type,
                          const std::vector<uint8_t>& data) {
     AppendRecord(out, type, data.data(), data.size());
 }
+inline bool IsFormula(uint16_t type) {
+    return type == rtFormula || type == rtFormulaOld;
+}
+
 inline bool IsCellRecord(uint16_t type) {
     switch (type) {
     case rtFormula:
+    case rtFormulaOld:
     case rtMulRk:
     case rtMulBlank:
     case rtRString:
@@ -107,6 +113,17 @@ inline bool IsCellRecord(uint16_t type) {
 inline bool IsFormulaTail(uint16_t type) {
     return type == rtString || type == rtShrFmla || type == rtArray || type == rtTable ||
            type == rtContinue;
+}
+
+// Whether a record of type follows a cell record of cellType as part of the
+// same cell: a formula's string result, shared formula and continuations; the
+// continuations of a text cell's string.
+inline bool IsCellTail(uint16_t cellType, uint16_t type) {
+    if (IsFormula(cellType))
+        return IsFormulaTail(type);
+    if (cellType == rtLabel || cellType == rtRString)
+        return type == rtContinue;
+    return false;
 }
 
 } // namespace xlsrec

@@ -2,15 +2,16 @@
 
 #include "xls/XlsRecords.h"
 
-#include "base/FileUtil.h"
-
 #include <QString>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace xlsrec;
 
@@ -64,39 +65,14 @@ std::string Utf8(const char16_t* chars, size_t n) {
     return QString(reinterpret_cast<const QChar*>(chars), qsizetype(n)).toUtf8().toStdString();
 }
 
-// An XLUnicodeString inside one record: 16-bit count, flags, characters.
-std::string UnicodeStringText(const uint8_t* p, size_t len) {
-    if (len < 3)
-        return {};
-    size_t cch = Get16(p);
-    uint8_t flags = p[2];
-    size_t pos = 3;
-    if (flags & 0x08)
-        pos += 2;
-    if (flags & 0x04)
-        pos += 4;
-    std::u16string s;
-    bool high = flags & 1;
-    for (size_t i = 0; i < cch; ++i) {
-        if (high) {
-            if (pos + 2 > len)
-                break;
-            s.push_back(char16_t(Get16(p + pos)));
-            pos += 2;
-        } else {
-            if (pos + 1 > len)
-                break;
-            s.push_back(char16_t(p[pos]));
-            pos += 1;
-        }
-    }
-    return Utf8(s.data(), s.size());
-}
-
-// Reads the shared string table over its SST record and CONTINUE records.
+// Reads data that runs on over CONTINUE records: the shared string table,
+// and a cell's text longer than one record.
 class SegmentReader {
 public:
-    void Add(const uint8_t* p, size_t n) { segs_.push_back({p, n}); }
+    void Add(const uint8_t* p, size_t n) {
+        segs_.push_back({p, n});
+        left_ += n;
+    }
     bool AtEnd() {
         while (seg_ < segs_.size() && pos_ == segs_[seg_].second) {
             ++seg_;
@@ -114,12 +90,14 @@ public:
                 out += take;
             }
             pos_ += take;
+            left_ -= take;
             n -= take;
         }
         return true;
     }
     // Characters; each new record starts with a byte choosing the encoding.
-    bool Chars(size_t cch, bool high, std::vector<char16_t>& out) {
+    // out may be null to skip them.
+    bool Chars(size_t cch, bool high, std::vector<char16_t>* out) {
         while (cch > 0) {
             if (pos_ == segs_[seg_].second) {
                 ++seg_;
@@ -127,6 +105,7 @@ public:
                 if (seg_ >= segs_.size() || segs_[seg_].second == 0)
                     return false;
                 high = segs_[seg_].first[pos_++] & 1;
+                --left_;
             }
             size_t width = high ? 2 : 1;
             size_t avail = (segs_[seg_].second - pos_) / width;
@@ -134,24 +113,39 @@ public:
                 return false;
             size_t take = std::min(cch, avail);
             const uint8_t* p = segs_[seg_].first + pos_;
-            for (size_t i = 0; i < take; ++i)
-                out.push_back(high ? char16_t(Get16(p + 2 * i)) : char16_t(p[i]));
+            if (out)
+                for (size_t i = 0; i < take; ++i)
+                    out->push_back(high ? char16_t(Get16(p + 2 * i)) : char16_t(p[i]));
             pos_ += take * width;
+            left_ -= take * width;
             cch -= take;
         }
         return true;
     }
-    size_t Remaining() const {
-        size_t n = 0;
-        for (size_t i = seg_; i < segs_.size(); ++i)
-            n += segs_[i].second - (i == seg_ ? pos_ : 0);
-        return n;
-    }
+    size_t Remaining() const { return left_; }
 
 private:
     std::vector<std::pair<const uint8_t*, size_t>> segs_;
     size_t seg_ = 0, pos_ = 0;
+    size_t left_ = 0; // bytes not yet read, over all segments
 };
+
+// An XLUnicodeString (16-bit count, flags, characters) whose characters may
+// continue in further segments, each starting with its own encoding flag. A
+// string cut short by the end of its records reads as far as it goes.
+std::string UnicodeStringText(SegmentReader& in) {
+    uint8_t head[3];
+    if (!in.Bytes(3, head))
+        return {};
+    const uint8_t flags = head[2];
+    if (((flags & 0x08) && !in.Bytes(2, nullptr)) || ((flags & 0x04) && !in.Bytes(4, nullptr)))
+        return {};
+    std::vector<char16_t> chars;
+    const size_t cch = Get16(head);
+    chars.reserve(std::min(cch, in.Remaining()));
+    (void)in.Chars(cch, flags & 1, &chars);
+    return Utf8(chars.data(), chars.size());
+}
 
 } // namespace
 
@@ -165,8 +159,9 @@ XlsWorkbook::~XlsWorkbook() = default;
 void XlsWorkbook::Clear() {
     loaded_ = false;
     container_ = XlsCompoundFile();
-    stream_.clear();
-    records_.clear();
+    streamName_.clear();
+    std::vector<uint8_t>().swap(stream_);
+    std::vector<Record>().swap(records_);
     substreams_.clear();
     trailer_ = 0;
     sheet0_ = 0;
@@ -174,6 +169,7 @@ void XlsWorkbook::Clear() {
     sstChars_.clear();
     sstExtra_.clear();
     sst_.clear();
+    sstRich_.clear();
     originalSstCount_ = 0;
     sstTotal_ = 0;
     sheet0SstRefs_ = 0;
@@ -187,30 +183,73 @@ void XlsWorkbook::Clear() {
     textXf_ = -1;
     addTextXf_ = false;
     columns_.clear();
-    cells_.clear();
+    std::vector<Cell>().swap(cells_);
+    cellsSorted_ = true;
+    newCells_.clear();
     rows_.clear();
 }
 
 bool XlsWorkbook::Load(const std::string& path) {
-    // One bounded read of a regular file: a FIFO or a device is refused.
-    std::optional<std::string> bytes = ReadWholeFile(path, kMaxFileSize);
-    if (!bytes || bytes->empty())
+    sheet_.reset();
+    Clear();
+    // A regular file only, opened without waiting and refused by its size
+    // before it is read (a FIFO, a device, a file over the limit or one that
+    // grows while it is read), then read straight into the image.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
         return false;
-    std::vector<uint8_t> image(bytes->begin(), bytes->end());
-    bytes.reset(); // one copy of the file in memory while it is parsed
-    return LoadFromMemory(image);
+    std::vector<uint8_t> image;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+              uint64_t(st.st_size) <= kMaxFileSize;
+    if (ok) {
+        image.resize(size_t(st.st_size) + 1);
+        size_t got = 0;
+        while (got < image.size()) {
+            const ssize_t n = ::read(fd, image.data() + got, image.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += size_t(n);
+        }
+        ok = got == size_t(st.st_size);
+        image.resize(got);
+    }
+    ::close(fd);
+    if (!ok || !LoadContainer(image))
+        return false;
+    // The container holds its own copy of every stream; the file image is not needed again.
+    std::vector<uint8_t>().swap(image);
+    return ParseStream();
 }
 
 bool XlsWorkbook::LoadFromMemory(const std::vector<uint8_t>& image) {
     sheet_.reset();
-    loaded_ = false;
     Clear();
-    if (image.size() > kMaxFileSize || !container_.Load(image))
+    return LoadContainer(image) && ParseStream();
+}
+
+bool XlsWorkbook::LoadContainer(const std::vector<uint8_t>& image) {
+    if (image.empty() || image.size() > kMaxFileSize || !container_.Load(image))
         return false;
-    const std::vector<uint8_t>* stream = container_.FindStream(u"Workbook");
+    // The workbook stream by its name in any letter case; a BIFF8 stream
+    // under the older name "Book" is read too (Parse refuses anything but BIFF8).
+    streamName_ = u"Workbook";
+    std::vector<uint8_t>* stream = container_.FindStream(streamName_);
+    if (!stream) {
+        streamName_ = u"Book";
+        stream = container_.FindStream(streamName_);
+    }
     if (!stream)
         return false;
-    stream_ = *stream;
+    // The stream moves out of the container; saving puts the new one back under the same entry.
+    stream_ = std::move(*stream);
+    std::vector<uint8_t>().swap(*stream);
+    return true;
+}
+
+bool XlsWorkbook::ParseStream() {
     if (!Parse()) {
         Clear();
         return false;
@@ -224,8 +263,42 @@ XlsSheet* XlsWorkbook::GetSheet(int index) {
     return loaded_ && index == 0 ? sheet_.get() : nullptr;
 }
 
+size_t XlsWorkbook::CellEnd(size_t i, size_t last) const {
+    size_t end = i + 1;
+    while (end < last && IsCellTail(records_[i].type, records_[end].type))
+        ++end;
+    return end;
+}
+
+std::string XlsWorkbook::ContinuedText(size_t rec, size_t end, size_t offset) const {
+    SegmentReader in;
+    if (records_[rec].len < offset)
+        return {};
+    in.Add(Data(rec) + offset, records_[rec].len - offset);
+    for (size_t k = rec + 1; k < end && records_[k].type == rtContinue; ++k)
+        in.Add(Data(k), records_[k].len);
+    return UnicodeStringText(in);
+}
+
 // Splits the stream into records and substreams and reads the globals and sheet 0.
 bool XlsWorkbook::Parse() {
+    // The records are counted first (up to the padding after the last
+    // substream), so their table takes exactly its size.
+    size_t count = 0;
+    int level = 0;
+    for (size_t at = 0; at + 4 <= stream_.size() && count <= kMaxRecords; ++count) {
+        const uint16_t type = Get16(stream_.data() + at);
+        if (level == 0 && type != rtBof)
+            break;
+        if (type == rtBof)
+            ++level;
+        else if (type == rtEof)
+            --level;
+        at += 4 + Get16(stream_.data() + at + 2);
+    }
+    if (count > kMaxRecords)
+        return false;
+    records_.reserve(count);
     size_t pos = 0;
     int depth = 0;
     size_t open = 0;
@@ -238,13 +311,15 @@ bool XlsWorkbook::Parse() {
             return false;
         records_.push_back({type, len, uint32_t(pos)});
         if (type == rtBof) {
+            if (len < 4) // version and kind
+                return false;
             if (depth == 0)
                 open = records_.size() - 1;
             if (++depth > 8)
                 return false;
         } else if (type == rtEof) {
             if (--depth == 0)
-                substreams_.push_back({open, records_.size() - 1});
+                substreams_.push_back({uint32_t(open), uint32_t(records_.size() - 1)});
         }
         pos += 4 + len;
     }
@@ -287,7 +362,7 @@ bool XlsWorkbook::Parse() {
                 ++end;
             sstRecord_ = i;
             sstEnd_ = end;
-            if (!ParseSst(i, end))
+            if (!ParseSst(i, end, false) || !ParseSst(i, end, true))
                 return false;
             break;
         }
@@ -307,7 +382,9 @@ bool XlsWorkbook::Parse() {
     return ParseSheet0();
 }
 
-bool XlsWorkbook::ParseSst(size_t first, size_t end) {
+// Reads the shared strings; a first pass with store false only counts
+// them, so that the second takes exactly the memory they need.
+bool XlsWorkbook::ParseSst(size_t first, size_t end, bool store) {
     if (records_[first].len < 8)
         return false;
     SegmentReader in;
@@ -315,41 +392,56 @@ bool XlsWorkbook::ParseSst(size_t first, size_t end) {
     for (size_t i = first + 1; i < end; ++i)
         in.Add(Data(i), records_[i].len);
     sstTotal_ = Get32(Data(first));
-    uint32_t unique = Get32(Data(first) + 4);
-    // Every string takes at least three bytes, which bounds what a false count can reserve.
-    sst_.reserve(std::min<size_t>(unique, in.Remaining() / 3));
-    std::vector<char16_t> chars;
+    const uint32_t unique = Get32(Data(first) + 4);
+    size_t strings = 0, chars = 0, rich = 0, extras = 0;
     for (uint32_t n = 0; n < unique && !in.AtEnd(); ++n) {
         uint8_t head[3];
         if (!in.Bytes(3, head))
             return false;
-        SstString s{};
-        s.cch = Get16(head);
-        uint8_t flags = head[2];
+        const size_t cch = Get16(head);
+        const uint8_t flags = head[2];
         uint8_t buf[4];
+        uint16_t runs = 0;
+        uint32_t ext = 0;
         if (flags & 0x08) {
             if (!in.Bytes(2, buf))
                 return false;
-            s.runs = Get16(buf);
+            runs = Get16(buf);
         }
         if (flags & 0x04) {
             if (!in.Bytes(4, buf))
                 return false;
-            s.ext = Get32(buf);
+            ext = Get32(buf);
         }
-        if (size_t(s.cch) > in.Remaining())
+        if (cch > in.Remaining())
             return false;
-        s.charOff = uint32_t(sstChars_.size());
-        if (!in.Chars(s.cch, flags & 1, sstChars_))
+        SstString s{uint32_t(sstChars_.size()), kNone};
+        if (!in.Chars(cch, flags & 1, store ? &sstChars_ : nullptr))
             return false;
-        size_t extra = size_t(s.runs) * 4 + s.ext;
+        const size_t extra = size_t(runs) * 4 + ext;
         if (extra > in.Remaining())
             return false;
-        s.extraOff = uint32_t(sstExtra_.size());
-        sstExtra_.resize(sstExtra_.size() + extra);
-        if (!in.Bytes(extra, sstExtra_.data() + s.extraOff))
+        uint8_t* extraOut = nullptr;
+        if (extra > 0 && store) {
+            s.rich = uint32_t(sstRich_.size());
+            sstRich_.push_back({uint32_t(sstExtra_.size()), ext, runs});
+            sstExtra_.resize(sstExtra_.size() + extra);
+            extraOut = sstExtra_.data() + sstRich_.back().extraOff;
+        }
+        if (!in.Bytes(extra, extraOut))
             return false;
-        sst_.push_back(s);
+        if (store)
+            sst_.push_back(s);
+        ++strings;
+        chars += cch;
+        rich += extra > 0;
+        extras += extra;
+    }
+    if (!store) {
+        sst_.reserve(strings);
+        sstChars_.reserve(chars);
+        sstRich_.reserve(rich);
+        sstExtra_.reserve(extras);
     }
     originalSstCount_ = sst_.size();
     return true;
@@ -357,6 +449,18 @@ bool XlsWorkbook::ParseSst(size_t first, size_t end) {
 
 bool XlsWorkbook::ParseSheet0() {
     const Substream& sub = substreams_[sheet0_];
+    // The cells' entries are counted first, so their table takes no more than that.
+    size_t entries = 0;
+    for (size_t i = sub.first; i <= sub.last; ++i) {
+        const Record& r = records_[i];
+        if (r.type == rtMulRk || r.type == rtMulBlank)
+            entries += r.len > 6 ? (r.len - 6) / (r.type == rtMulRk ? 6 : 2) : 0;
+        else if (IsCellRecord(r.type))
+            ++entries;
+    }
+    cells_.reserve(std::min(entries, kMaxCells));
+    std::vector<bool> rowSeen(65536, false);
+
     int depth = 0;
     for (size_t i = sub.first; i <= sub.last; ++i) {
         const Record& r = records_[i];
@@ -367,13 +471,6 @@ bool XlsWorkbook::ParseSheet0() {
         if (depth != 1)
             continue; // an embedded chart's own records
         const uint8_t* d = Data(i);
-        auto cellAt = [&](uint16_t row, uint16_t col, uint16_t xf, uint8_t kind, uint8_t sub,
-                          size_t end) {
-            if (col > 255)
-                return false;
-            cells_.push_back({row, col, xf, kind, sub, uint32_t(i), uint32_t(end)});
-            return true;
-        };
         switch (r.type) {
         case rtDimensions: {
             if (r.len < 14)
@@ -393,40 +490,37 @@ bool XlsWorkbook::ParseSheet0() {
         case rtRow:
             if (r.len < 16)
                 return false;
-            rows_.push_back({Get16(d), i});
+            // The first ROW record of a row counts, as before.
+            if (!rowSeen[Get16(d)]) {
+                rowSeen[Get16(d)] = true;
+                rows_.push_back({Get16(d), uint32_t(i)});
+            }
             break;
         case rtLabelSst:
-            if (r.len < 10 || Get32(d + 6) >= sst_.size())
-                return false;
-            ++sheet0SstRefs_;
-            if (!cellAt(Get16(d), Get16(d + 2), Get16(d + 4), Original, 0, i + 1))
-                return false;
-            break;
         case rtLabel:
         case rtRString:
         case rtBlank:
         case rtNumber:
         case rtBoolErr:
-        case rtRk: {
-            static const std::pair<uint16_t, uint16_t> minLen[] = {{rtLabel, 9},   {rtRString, 9},
-                                                                   {rtBlank, 6},   {rtNumber, 14},
-                                                                   {rtBoolErr, 8}, {rtRk, 10}};
+        case rtRk:
+        case rtFormula:
+        case rtFormulaOld: {
+            static const std::pair<uint16_t, uint16_t> minLen[] = {
+                {rtLabelSst, 10}, {rtLabel, 9}, {rtRString, 9},  {rtBlank, 6},      {rtNumber, 14},
+                {rtBoolErr, 8},   {rtRk, 10},   {rtFormula, 20}, {rtFormulaOld, 20}};
             for (auto [t, n] : minLen)
                 if (t == r.type && r.len < n)
                     return false;
-            if (!cellAt(Get16(d), Get16(d + 2), Get16(d + 4), Original, 0, i + 1))
+            if (r.type == rtLabelSst) {
+                if (Get32(d + 6) >= sst_.size())
+                    return false;
+                ++sheet0SstRefs_;
+            }
+            if (Get16(d + 2) > 255)
                 return false;
-            break;
-        }
-        case rtFormula: {
-            if (r.len < 20)
-                return false;
-            size_t end = i + 1;
-            while (end < sub.last && IsFormulaTail(records_[end].type))
-                ++end;
-            if (!cellAt(Get16(d), Get16(d + 2), Get16(d + 4), Original, 0, end))
-                return false;
-            i = end - 1;
+            AddCell(RecordCell(i, 0));
+            // A formula's result string and a long text's continuations stay with the cell.
+            i = CellEnd(i, sub.last) - 1;
             break;
         }
         case rtMulRk:
@@ -434,69 +528,146 @@ bool XlsWorkbook::ParseSheet0() {
             const size_t unit = r.type == rtMulRk ? 6 : 2;
             if (r.len < 6 || (r.len - 6) % unit != 0)
                 return false;
-            uint16_t row = Get16(d), colFirst = Get16(d + 2);
+            uint16_t colFirst = Get16(d + 2);
             uint16_t colLast = Get16(d + r.len - 2);
             size_t count = (r.len - 6) / unit;
             if (count == 0 || colLast < colFirst || size_t(colLast - colFirst + 1) != count ||
                 colLast > 255)
                 return false;
             for (size_t k = 0; k < count; ++k)
-                if (!cellAt(row, uint16_t(colFirst + k), Get16(d + 4 + k * unit),
-                            r.type == rtMulRk ? FromMulRk : FromMulBlank, uint8_t(k), i + 1))
-                    return false;
+                AddCell(RecordCell(i, k));
             break;
         }
         default:
             break;
         }
     }
-    // Later records for the same cell win.
-    std::stable_sort(cells_.begin(), cells_.end(), [](const Cell& a, const Cell& b) {
-        return a.row != b.row ? a.row < b.row : a.col < b.col;
-    });
-    std::vector<Cell> unique;
-    unique.reserve(cells_.size());
-    for (const Cell& c : cells_) {
-        if (!unique.empty() && unique.back().row == c.row && unique.back().col == c.col)
-            unique.back() = c;
-        else
-            unique.push_back(c);
-    }
-    cells_ = std::move(unique);
-    std::stable_sort(rows_.begin(), rows_.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    rows_.erase(std::unique(rows_.begin(), rows_.end(),
-                            [](const auto& a, const auto& b) { return a.first == b.first; }),
-                rows_.end());
+    if (!cellsSorted_)
+        SortCells();
+    std::sort(rows_.begin(), rows_.end());
     return true;
+}
+
+// Whether the later of two cell records at one place takes it: a value
+// replaces what was there, a blank (a format without a value) only another
+// blank, as the spreadsheet programs read such a sheet.
+bool XlsWorkbook::Replaces(Cell later, Cell earlier) const {
+    auto blank = [this](Cell c) {
+        const uint16_t type = records_[c >> 8].type;
+        return type == rtBlank || type == rtMulBlank;
+    };
+    return !blank(later) || blank(earlier);
+}
+
+// Cells mostly come in order; a cell at a place already taken is resolved
+// there and then. Cells out of order are sorted once at the end (or when the
+// table is full), so a hostile order costs time, never memory.
+void XlsWorkbook::AddCell(Cell c) {
+    if (cellsSorted_) {
+        const uint32_t key = CellKey(c);
+        if (cells_.empty() || key > CellKey(cells_.back())) {
+            cells_.push_back(c);
+            return;
+        }
+        auto it = std::lower_bound(cells_.begin(), cells_.end(), key,
+                                   [this](Cell a, uint32_t k) { return CellKey(a) < k; });
+        if (CellKey(*it) == key) {
+            if (Replaces(c, *it))
+                *it = c;
+            return;
+        }
+        cellsSorted_ = false;
+    }
+    if (cells_.size() == cells_.capacity() && !cells_.empty()) {
+        SortCells();
+        AddCell(c);
+        return;
+    }
+    cells_.push_back(c);
+}
+
+void XlsWorkbook::SortCells() {
+    // A record's cells are numbered in file order, so among cells at one
+    // place the larger number is the later record.
+    std::sort(cells_.begin(), cells_.end(), [this](Cell a, Cell b) {
+        const uint32_t ka = CellKey(a), kb = CellKey(b);
+        return ka != kb ? ka < kb : a < b;
+    });
+    size_t w = 0;
+    for (size_t i = 0; i < cells_.size(); ++i) {
+        if (w > 0 && CellKey(cells_[w - 1]) == CellKey(cells_[i])) {
+            if (Replaces(cells_[i], cells_[w - 1]))
+                cells_[w - 1] = cells_[i];
+        } else {
+            cells_[w++] = cells_[i];
+        }
+    }
+    cells_.resize(w);
+    cellsSorted_ = true;
+}
+
+std::vector<XlsWorkbook::Cell>::iterator XlsWorkbook::FindCell(int row, int col) {
+    const uint32_t key = uint32_t(row) << 8 | uint32_t(col);
+    return std::lower_bound(cells_.begin(), cells_.end(), key,
+                            [this](Cell a, uint32_t k) { return CellKey(a) < k; });
+}
+
+uint16_t XlsWorkbook::CellRow(Cell c) const {
+    if (IsNew(c))
+        return newCells_[c & ~kNewCell].row;
+    return Get16(Data(c >> 8));
+}
+
+uint16_t XlsWorkbook::CellCol(Cell c) const {
+    if (IsNew(c))
+        return newCells_[c & ~kNewCell].col;
+    return uint16_t(Get16(Data(c >> 8) + 2) + (c & 0xFF));
+}
+
+uint16_t XlsWorkbook::CellXf(Cell c) const {
+    if (IsNew(c))
+        return newCells_[c & ~kNewCell].xf;
+    const size_t rec = c >> 8;
+    const uint8_t* d = Data(rec);
+    switch (records_[rec].type) {
+    case rtMulRk:
+        return Get16(d + 4 + 6 * (c & 0xFF));
+    case rtMulBlank:
+        return Get16(d + 4 + 2 * (c & 0xFF));
+    default:
+        return Get16(d + 4);
+    }
+}
+
+uint32_t XlsWorkbook::SstLength(uint32_t index) const {
+    const size_t end = index + 1 < sst_.size() ? sst_[index + 1].charOff : sstChars_.size();
+    return uint32_t(end - sst_[index].charOff);
 }
 
 std::string XlsWorkbook::SstText(uint32_t index) const {
     if (index >= sst_.size())
         return {};
-    return Utf8(sstChars_.data() + sst_[index].charOff, sst_[index].cch);
+    return Utf8(SstChars(index), SstLength(index));
 }
 
-std::optional<std::string> XlsWorkbook::CellText(const Cell& c) const {
-    switch (c.kind) {
-    case NewText:
-        return SstText(c.rec);
-    case NewBlank:
-    case FromMulBlank:
-        return std::string();
-    case FromMulRk:
-        return NumberText(RkValue(Get32(Data(c.rec) + 4 + 6 * c.sub + 2)));
-    default:
-        break;
+std::optional<std::string> XlsWorkbook::CellText(Cell c) const {
+    if (IsNew(c)) {
+        const NewCell& n = newCells_[c & ~kNewCell];
+        return n.text ? SstText(n.string) : std::string();
     }
-    const Record& r = records_[c.rec];
-    const uint8_t* d = Data(c.rec);
+    const size_t rec = c >> 8, entry = c & 0xFF;
+    const Record& r = records_[rec];
+    const uint8_t* d = Data(rec);
     switch (r.type) {
+    case rtMulRk:
+        return NumberText(RkValue(Get32(d + 4 + 6 * entry + 2)));
+    case rtMulBlank:
+        return std::string();
     case rtLabelSst:
         return SstText(Get32(d + 6));
     case rtLabel:
     case rtRString:
-        return UnicodeStringText(d + 6, r.len - 6);
+        return ContinuedText(rec, CellEnd(rec, substreams_[sheet0_].last), 6);
     case rtNumber:
         return NumberText(GetDouble(d + 6));
     case rtRk:
@@ -505,16 +676,19 @@ std::optional<std::string> XlsWorkbook::CellText(const Cell& c) const {
         if (d[7])
             return ErrorText(d[6]);
         return std::string(d[6] ? "TRUE" : "FALSE");
-    case rtFormula: {
+    case rtFormula:
+    case rtFormulaOld: {
         const uint8_t* v = d + 6;
         if (Get16(v + 6) != 0xFFFF)
             return NumberText(GetDouble(v));
         switch (v[0]) {
-        case 0:
-            for (uint32_t k = c.rec + 1; k < c.recEnd; ++k)
+        case 0: {
+            const size_t end = CellEnd(rec, substreams_[sheet0_].last);
+            for (size_t k = rec + 1; k < end; ++k)
                 if (records_[k].type == rtString)
-                    return UnicodeStringText(Data(k), records_[k].len);
+                    return ContinuedText(k, end, 0);
             return std::string();
+        }
         case 1:
             return std::string(v[2] ? "TRUE" : "FALSE");
         case 2:
@@ -531,17 +705,12 @@ std::optional<std::string> XlsWorkbook::CellText(const Cell& c) const {
 std::optional<std::string> XlsSheet::ReadStr(int row, int col) const {
     if (row < 0 || row > 65535 || col < 0 || col > 255)
         return std::nullopt;
-    const auto& cells = book_.cells_;
-    auto it =
-        std::lower_bound(cells.begin(), cells.end(), std::make_pair(row, col),
-                         [](const XlsWorkbook::Cell& c, const std::pair<int, int>& key) {
-                             return c.row != key.first ? c.row < key.first : c.col < key.second;
-                         });
-    if (it == cells.end() || it->row != row || it->col != col)
+    auto it = book_.FindCell(row, col);
+    if (it == book_.cells_.end() || book_.CellKey(*it) != (uint32_t(row) << 8 | uint32_t(col)))
         return std::nullopt;
     return book_.CellText(*it);
 }
 
 int XlsSheet::RowCount() const {
-    return book_.cells_.empty() ? 0 : int(book_.cells_.back().row) + 1;
+    return book_.cells_.empty() ? 0 : int(book_.CellRow(book_.cells_.back())) + 1;
 }

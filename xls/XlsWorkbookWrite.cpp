@@ -23,13 +23,11 @@ uint16_t XlsWorkbook::FormatForNewCell(int col) {
 }
 
 uint32_t XlsWorkbook::InternString(const std::u16string& text) {
-    auto view = [this](uint32_t i) {
-        return std::u16string_view(sstChars_.data() + sst_[i].charOff, sst_[i].cch);
-    };
+    auto view = [this](uint32_t i) { return std::u16string_view(SstChars(i), SstLength(i)); };
     if (!stringIndexBuilt_) {
         stringIndexBuilt_ = true;
         for (uint32_t i = 0; i < sst_.size(); ++i)
-            if (sst_[i].runs == 0 && sst_[i].ext == 0)
+            if (sst_[i].rich == kNone)
                 stringIndex_.push_back(i);
         std::stable_sort(stringIndex_.begin(), stringIndex_.end(),
                          [&](uint32_t a, uint32_t b) { return view(a) < view(b); });
@@ -39,12 +37,8 @@ uint32_t XlsWorkbook::InternString(const std::u16string& text) {
                                [&](uint32_t i, std::u16string_view k) { return view(i) < k; });
     if (it != stringIndex_.end() && view(*it) == key)
         return *it;
-    SstString s{};
-    s.charOff = uint32_t(sstChars_.size());
-    s.cch = uint32_t(text.size());
-    s.extraOff = uint32_t(sstExtra_.size());
+    sst_.push_back({uint32_t(sstChars_.size()), kNone});
     sstChars_.insert(sstChars_.end(), text.begin(), text.end());
-    sst_.push_back(s);
     uint32_t index = uint32_t(sst_.size() - 1);
     stringIndex_.insert(it, index);
     return index;
@@ -57,35 +51,32 @@ bool XlsSheet::WriteStr(int row, int col, const std::string& text) {
     if (q.size() > 65535)
         return false;
     std::u16string u(reinterpret_cast<const char16_t*>(q.utf16()), size_t(q.size()));
-    auto& cells = book_.cells_;
-    auto it =
-        std::lower_bound(cells.begin(), cells.end(), std::make_pair(row, col),
-                         [](const XlsWorkbook::Cell& c, const std::pair<int, int>& key) {
-                             return c.row != key.first ? c.row < key.first : c.col < key.second;
-                         });
-    XlsWorkbook::Cell cell{uint16_t(row), uint16_t(col), 0, 0, 0, 0, 0};
-    bool exists = it != cells.end() && it->row == row && it->col == col;
-    cell.xf = exists ? it->xf : book_.FormatForNewCell(col);
-    if (u.empty()) {
-        cell.kind = XlsWorkbook::NewBlank;
-    } else {
-        cell.kind = XlsWorkbook::NewText;
-        cell.rec = book_.InternString(u);
+    auto& book = book_;
+    auto it = book.FindCell(row, col);
+    const bool exists =
+        it != book.cells_.end() && book.CellKey(*it) == (uint32_t(row) << 8 | uint32_t(col));
+    XlsWorkbook::NewCell cell{uint16_t(row), uint16_t(col), 0, !u.empty(), 0};
+    cell.xf = exists ? book.CellXf(*it) : book.FormatForNewCell(col);
+    if (cell.text)
+        cell.string = book.InternString(u);
+    if (exists && XlsWorkbook::IsNew(*it)) {
+        book.newCells_[*it & ~XlsWorkbook::kNewCell] = cell;
+        return true;
     }
+    const XlsWorkbook::Cell ref = XlsWorkbook::kNewCell | uint32_t(book.newCells_.size());
+    book.newCells_.push_back(cell);
     if (exists)
-        *it = cell;
+        *it = ref;
     else
-        cells.insert(it, cell);
+        book.cells_.insert(it, ref);
     return true;
 }
 
 // SST with CONTINUE records, followed by a fresh EXTSST.
 void XlsWorkbook::WriteSst(std::vector<uint8_t>& out) const {
     uint32_t refs = 0;
-    for (const Cell& c : cells_) {
-        if (c.kind == NewText)
-            ++refs;
-        else if (c.kind == Original && records_[c.rec].type == rtLabelSst)
+    for (Cell c : cells_) {
+        if (IsNew(c) ? newCells_[c & ~kNewCell].text : records_[c >> 8].type == rtLabelSst)
             ++refs;
     }
     uint32_t others = sstTotal_ >= sheet0SstRefs_ ? sstTotal_ - sheet0SstRefs_ : 0;
@@ -105,30 +96,32 @@ void XlsWorkbook::WriteSst(std::vector<uint8_t>& out) const {
         recStart = out.size();
     };
     for (size_t i = 0; i < count; ++i) {
-        const SstString& s = sst_[i];
-        const char16_t* chars = sstChars_.data() + s.charOff;
-        bool high = std::any_of(chars, chars + s.cch, [](char16_t c) { return c > 0xFF; });
+        const char16_t* chars = SstChars(uint32_t(i));
+        const SstRich plain{0, 0, 0};
+        const SstRich& s = sst_[i].rich == kNone ? plain : sstRich_[sst_[i].rich];
+        const uint32_t cch = SstLength(uint32_t(i));
+        bool high = std::any_of(chars, chars + cch, [](char16_t c) { return c > 0xFF; });
         size_t width = high ? 2 : 1;
         size_t header = 3 + (s.runs ? 2 : 0) + (s.ext ? 4 : 0);
-        if (rec.size() + header + (s.cch ? width : 0) > kMaxRecordData)
+        if (rec.size() + header + (cch ? width : 0) > kMaxRecordData)
             flush();
         if (i % perBucket == 0)
             buckets.push_back({uint32_t(recStart + 4 + rec.size()), uint16_t(4 + rec.size())});
-        Append16(rec, uint16_t(s.cch));
+        Append16(rec, uint16_t(cch));
         rec.push_back(uint8_t((high ? 1 : 0) | (s.runs ? 0x08 : 0) | (s.ext ? 0x04 : 0)));
         if (s.runs)
             Append16(rec, s.runs);
         if (s.ext)
             Append32(rec, s.ext);
         size_t done = 0;
-        while (done < s.cch) {
+        while (done < cch) {
             size_t fit = (kMaxRecordData - rec.size()) / width;
             if (fit == 0) {
                 flush();
                 rec.push_back(high ? 1 : 0);
                 continue;
             }
-            size_t take = std::min(fit, size_t(s.cch) - done);
+            size_t take = std::min(fit, size_t(cch) - done);
             for (size_t k = 0; k < take; ++k) {
                 if (high)
                     Append16(rec, chars[done + k]);
@@ -175,8 +168,8 @@ void XlsWorkbook::WriteSheet0(std::vector<uint8_t>& out) const {
     std::vector<uint16_t> rows;
     for (const auto& r : rows_)
         rows.push_back(r.first);
-    for (const Cell& c : cells_)
-        rows.push_back(c.row);
+    for (Cell c : cells_)
+        rows.push_back(CellRow(c));
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     const size_t blocks = (rows.size() + 31) / 32;
@@ -191,9 +184,9 @@ void XlsWorkbook::WriteSheet0(std::vector<uint8_t>& out) const {
         uint16_t colMic = 0, colMac = 0;
         if (!cells_.empty()) {
             colMic = 255;
-            for (const Cell& c : cells_) {
-                colMic = std::min(colMic, c.col);
-                colMac = std::max<uint16_t>(colMac, uint16_t(c.col + 1));
+            for (Cell c : cells_) {
+                colMic = std::min(colMic, CellCol(c));
+                colMac = std::max<uint16_t>(colMac, uint16_t(CellCol(c) + 1));
             }
         }
         Append32(dim, rows.empty() ? 0 : rows.front());
@@ -212,15 +205,15 @@ void XlsWorkbook::WriteSheet0(std::vector<uint8_t>& out) const {
                 uint16_t row = rows[k];
                 uint16_t lo = 0, hi = 0;
                 bool any = false;
-                for (; scan < cells_.size() && cells_[scan].row == row; ++scan) {
+                for (; scan < cells_.size() && CellRow(cells_[scan]) == row; ++scan) {
                     if (!any)
-                        lo = cells_[scan].col;
+                        lo = CellCol(cells_[scan]);
                     any = true;
-                    hi = uint16_t(cells_[scan].col + 1);
+                    hi = uint16_t(CellCol(cells_[scan]) + 1);
                 }
-                auto found = std::lower_bound(
-                    rows_.begin(), rows_.end(), row,
-                    [](const std::pair<uint16_t, size_t>& a, uint16_t v) { return a.first < v; });
+                auto found =
+                    std::lower_bound(rows_.begin(), rows_.end(), row,
+                                     [](const auto& a, uint16_t v) { return a.first < v; });
                 std::vector<uint8_t> rowRec;
                 if (found != rows_.end() && found->first == row) {
                     const uint8_t* d = Data(found->second);
@@ -244,29 +237,35 @@ void XlsWorkbook::WriteSheet0(std::vector<uint8_t>& out) const {
             std::vector<size_t> cellStarts;
             for (size_t k = r0; k < r1; ++k) {
                 cellStarts.push_back(out.size());
-                for (; cellIt < cells_.size() && cells_[cellIt].row == rows[k]; ++cellIt) {
-                    const Cell& c = cells_[cellIt];
+                for (; cellIt < cells_.size() && CellRow(cells_[cellIt]) == rows[k]; ++cellIt) {
+                    const Cell c = cells_[cellIt];
                     std::vector<uint8_t> d;
-                    Append16(d, c.row);
-                    Append16(d, c.col);
-                    Append16(d, c.xf);
-                    switch (c.kind) {
-                    case Original:
-                        for (size_t k2 = c.rec; k2 < c.recEnd; ++k2)
-                            AppendRecord(out, records_[k2].type, Data(k2), records_[k2].len);
-                        break;
-                    case FromMulRk:
-                        d.insert(d.end(), Data(c.rec) + 4 + 6 * c.sub + 2,
-                                 Data(c.rec) + 4 + 6 * c.sub + 6);
+                    Append16(d, CellRow(c));
+                    Append16(d, CellCol(c));
+                    Append16(d, CellXf(c));
+                    if (IsNew(c)) {
+                        const NewCell& n = newCells_[c & ~kNewCell];
+                        if (n.text) {
+                            Append32(d, n.string);
+                            AppendRecord(out, rtLabelSst, d);
+                        } else {
+                            AppendRecord(out, rtBlank, d);
+                        }
+                        continue;
+                    }
+                    const size_t rec = c >> 8, entry = c & 0xFF;
+                    switch (records_[rec].type) {
+                    case rtMulRk:
+                        d.insert(d.end(), Data(rec) + 4 + 6 * entry + 2,
+                                 Data(rec) + 4 + 6 * entry + 6);
                         AppendRecord(out, rtRk, d);
                         break;
-                    case FromMulBlank:
-                    case NewBlank:
+                    case rtMulBlank:
                         AppendRecord(out, rtBlank, d);
                         break;
-                    case NewText:
-                        Append32(d, c.rec);
-                        AppendRecord(out, rtLabelSst, d);
+                    default:
+                        for (size_t k2 = rec, end = CellEnd(rec, sub.last); k2 < end; ++k2)
+                            AppendRecord(out, records_[k2].type, Data(k2), records_[k2].len);
                         break;
                     }
                 }
@@ -300,18 +299,12 @@ void XlsWorkbook::WriteSheet0(std::vector<uint8_t>& out) const {
                     writeTable();
                 continue;
             }
-            if (r.type == rtRow || r.type == rtDbCell || IsCellRecord(r.type))
+            if (r.type == rtRow || r.type == rtDbCell)
                 continue;
-            if (r.type == rtFormula)
+            if (IsCellRecord(r.type)) {
+                // A cell and the records that belong to it were written with the table.
+                i = CellEnd(i, sub.last) - 1;
                 continue;
-            if (IsFormulaTail(r.type) && i > sub.first &&
-                (IsCellRecord(records_[i - 1].type) || IsFormulaTail(records_[i - 1].type))) {
-                // The tail of a formula cell travels with its cell.
-                size_t k = i;
-                while (k > sub.first && IsFormulaTail(records_[k].type))
-                    --k;
-                if (records_[k].type == rtFormula)
-                    continue;
             }
             if (!tableWritten && (r.type == rtWindow2 || r.type == rtEof)) {
                 writeTable();
@@ -398,7 +391,7 @@ std::vector<uint8_t> XlsWorkbook::SaveToMemory() const {
         out.resize(4096, 0);
 
     XlsCompoundFile copy = container_;
-    copy.SetStream(u"Workbook", std::move(out));
+    copy.SetStream(streamName_, std::move(out));
     return copy.Save();
 }
 

@@ -60,6 +60,18 @@ std::string LibreOfficeToXls(const std::string& input, const std::string& outDir
     return std::filesystem::exists(out) ? out : std::string();
 }
 
+std::string LibreOfficeToCsv(const std::string& input, const std::string& outDir) {
+    std::string profile = "/tmp/qv-lo-profile-" + std::to_string(getpid());
+    std::string cmd = "HOME=/tmp soffice --headless -env:UserInstallation=file://" + profile +
+                      " --convert-to csv --outdir " + Quote(outDir) + " " + Quote(input) +
+                      " >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0)
+        return {};
+    std::ifstream f(outDir + "/" + std::filesystem::path(input).stem().string() + ".csv",
+                    std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
 std::string GnumericToXls(const std::string& input, const std::string& output) {
     std::string cmd = "ssconvert --recalc -T Gnumeric_Excel:excel_biff8 " + Quote(input) + " " +
                       Quote(output) + " >/dev/null 2>&1";

@@ -14,6 +14,8 @@ bool HaveXlrd();
 // Converts a UTF-8 CSV file (or any file LibreOffice opens) to .xls in outDir;
 // the new file's path, or "" on failure.
 std::string LibreOfficeToXls(const std::string& input, const std::string& outDir);
+// Converts a workbook to CSV (sheet 0) with LibreOffice; the CSV text, or "" on failure.
+std::string LibreOfficeToCsv(const std::string& input, const std::string& outDir);
 // Reads and re-saves a workbook with Gnumeric; "" on failure.
 std::string GnumericToXls(const std::string& input, const std::string& output);
 
