@@ -194,9 +194,8 @@ push_as_nobody() {
     make_segment
     mkdir -p "$SCRATCH/out"
     start_devsim "$ROOT/usr/bin/quorvantix-devsim" --count 2 --output "$SCRATCH/out"
-    # A logo within the device's limits (229 x 51 pixels, 6000 bytes); the
-    # picture is read by its content, whatever its name says.
-    cp "$ROOT/usr/share/icons/hicolor/48x48/apps/quorvantix.png" "$SCRATCH/logo.jpg"
+    # A logo within the device's limits (229 x 51 pixels, 6000 bytes).
+    python3 "$SRC/tests/packaging/tiny_jpeg.py" "$SCRATCH/logo.jpg"
     chmod 0644 "$SCRATCH/logo.jpg"
     set +e
     found="$(as_operator --groups="$GID" discover --adapter "$TOOL_END" --broadcasts 1 \
