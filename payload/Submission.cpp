@@ -92,7 +92,9 @@ int CParameterSubmission::Prepare(const SubmissionInput& input) {
             return 0;
         if (!sheet_ || !sheet_->ReadSheet(input.sheetPath, input.templateParams,
                                           static_cast<int>(input.devices.size()), records)) {
-            Warn("Obtaining excel format information is incorrect!", std::string());
+            // A refusal that named the row or column at fault says it all.
+            if (!sheet_ || !sheet_->ReadRefusalShown())
+                Warn("Obtaining excel format information is incorrect!", std::string());
             return 0;
         }
         if (!ValidateParameterRecords(records, input.templateParams, sheet_->WlanColumns())) {
@@ -121,7 +123,8 @@ bool CParameterSubmission::Start(const std::vector<std::string>& devices,
     std::vector<std::array<std::uint8_t, 6>> macs(devices.size());
     for (std::size_t k = 0; k < devices.size(); ++k) {
         if (!ParseMacText(devices[k], macs[k].data())) {
-            ShowMessage("Invalid MAC address: " + devices[k], MessageIcon::Exclamation);
+            ShowMessage(TranslateText(std::string("Invalid MAC address:")) + " " + devices[k],
+                        MessageIcon::Exclamation);
             result.outcome = SubmissionOutcome::Refused;
             return false;
         }
