@@ -2,16 +2,19 @@
 
 #include "base/FileUtil.h"
 
-#include <QByteArray>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QJsonValue>
+#include <algorithm>
+#include <map>
 #include <optional>
 
 namespace {
 
-bool TextOf(const QJsonValue& v, const char* key, std::string& out, std::string& error) {
+constexpr std::size_t kMaxFileBytes = 16u << 20;
+
+bool TextOf(const QJsonValue& v, const QString& key, std::string& out, std::string& error) {
     if (v.isUndefined() || v.isNull()) {
         out.clear();
         return true;
@@ -28,109 +31,167 @@ bool TextOf(const QJsonValue& v, const char* key, std::string& out, std::string&
             out = QString::number(d).toStdString();
         return true;
     }
-    error = std::string("\"") + key + "\" must be a string";
+    error = "\"" + key.toStdString() + "\" must be a string";
     return false;
 }
 
-template <std::size_t N>
-bool Text(const QJsonObject& o, const char* key, char (&field)[N], bool& cut, std::string& error) {
-    std::string t;
-    if (!TextOf(o.value(QLatin1String(key)), key, t, error))
-        return false;
-    SetField(field, cut, t);
-    return true;
+// Where one key's value goes.
+struct Target {
+    char* field = nullptr; // a text field
+    std::size_t width = 0;
+    bool* cut = nullptr;
+    int wanIndex = -1; // 0..9 for a numbered WAN column
+    // An array key of the older form: ten fields of one kind.
+    char* listFields = nullptr;
+    bool* listCut = nullptr;
+};
+
+template <std::size_t N> Target TextTarget(char (&field)[N], bool& cut, int wanIndex = -1) {
+    Target t;
+    t.field = field;
+    t.width = N;
+    t.cut = &cut;
+    t.wanIndex = wanIndex;
+    return t;
 }
 
-template <std::size_t N>
-bool List(const QJsonObject& o, const char* key, char (&fields)[10][N], bool (&cut)[10],
-          std::string& error) {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isUndefined() || v.isNull())
-        return true;
-    if (!v.isArray() || v.toArray().size() > 10) {
-        error = std::string("\"") + key + "\" must be an array of up to ten strings";
-        return false;
+template <std::size_t N> Target ListTarget(char (&fields)[10][N], bool (&cut)[10]) {
+    Target t;
+    t.listFields = &fields[0][0];
+    t.width = N;
+    t.listCut = cut;
+    return t;
+}
+
+std::map<QString, Target> Targets(DeviceParams& p) {
+    DeviceParamsOverflow& c = p.overflow;
+    std::map<QString, Target> m;
+    m[QStringLiteral("mac")] = TextTarget(p.mac, c.mac);
+    for (int j = 0; j < 10; ++j) {
+        const QString n = QString::number(j + 1);
+        m[QStringLiteral("WanName") + n] = TextTarget(p.wanName[j], c.wanName[j], j);
+        m[QStringLiteral("vid") + n] = TextTarget(p.vid[j], c.vid[j], j);
+        m[QStringLiteral("pppUser") + n] = TextTarget(p.pppUser[j], c.pppUser[j], j);
+        m[QStringLiteral("pppPassword") + n] = TextTarget(p.pppPassword[j], c.pppPassword[j], j);
     }
-    const QJsonArray a = v.toArray();
-    for (qsizetype j = 0; j < a.size(); ++j) {
-        std::string t;
-        if (!TextOf(a.at(j), key, t, error))
-            return false;
-        SetField(fields[j], cut[j], t);
-    }
-    return true;
+    for (const char* key : {"ssid_5g", "ssid5g"})
+        m[QLatin1String(key)] = TextTarget(p.ssid5g, c.ssid5g);
+    for (const char* key : {"wlanPsk_5g", "wlanPsk5g"})
+        m[QLatin1String(key)] = TextTarget(p.wlanPsk5g, c.wlanPsk5g);
+    for (const char* key : {"ssid_2.4g", "ssid24g"})
+        m[QLatin1String(key)] = TextTarget(p.ssid24g, c.ssid24g);
+    for (const char* key : {"wlanPsk_2.4g", "wlanPsk24g"})
+        m[QLatin1String(key)] = TextTarget(p.wlanPsk24g, c.wlanPsk24g);
+    m[QStringLiteral("loid")] = TextTarget(p.loid, c.loid);
+    m[QStringLiteral("loidPassword")] = TextTarget(p.loidPassword, c.loidPassword);
+    m[QStringLiteral("loginPassword")] = TextTarget(p.loginPassword, c.loginPassword);
+    m[QStringLiteral("ploamPassword")] = TextTarget(p.ploamPassword, c.ploamPassword);
+    m[QStringLiteral("wanName")] = ListTarget(p.wanName, c.wanName);
+    m[QStringLiteral("vid")] = ListTarget(p.vid, c.vid);
+    m[QStringLiteral("pppUser")] = ListTarget(p.pppUser, c.pppUser);
+    m[QStringLiteral("pppPassword")] = ListTarget(p.pppPassword, c.pppPassword);
+    return m;
+}
+
+void Store(char* field, std::size_t width, bool* cut, const std::string& text) {
+    *cut = CopyToField(field, width, text);
 }
 
 } // namespace
 
 bool DeviceParamsFromJson(const QJsonObject& o, DeviceParams& p, std::string& error) {
     ZeroDeviceParams(p);
-    DeviceParamsOverflow& c = p.overflow;
-    const QJsonValue count = o.value(QLatin1String("wanCount"));
-    if (!count.isUndefined() && !count.isNull()) {
-        const double d = count.toDouble(-1);
-        if (!count.isDouble() || d < 0 || d > 10 || d != static_cast<int>(d)) {
-            error = "\"wanCount\" must be a number from 0 to 10";
+    const std::map<QString, Target> targets = Targets(p);
+    int highestWan = 0;
+    bool countGiven = false;
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const QString key = it.key();
+        const QJsonValue v = it.value();
+        if (key == QLatin1String("wanCount")) {
+            if (v.isUndefined() || v.isNull())
+                continue;
+            const double d = v.toDouble(-1);
+            if (!v.isDouble() || d < 0 || d > 10 || d != static_cast<int>(d)) {
+                error = "\"wanCount\" must be a number from 0 to 10";
+                return false;
+            }
+            p.wanCount = static_cast<int>(d);
+            countGiven = true;
+            continue;
+        }
+        const auto target = targets.find(key);
+        if (target == targets.end()) {
+            error = "unknown key \"" + key.toStdString() + "\"";
             return false;
         }
-        p.wanCount = static_cast<int>(d);
+        const Target& t = target->second;
+        std::string text;
+        if (t.field) {
+            if (!TextOf(v, key, text, error))
+                return false;
+            Store(t.field, t.width, t.cut, text);
+            if (t.wanIndex >= 0 && !v.isNull())
+                highestWan = std::max(highestWan, t.wanIndex + 1);
+            continue;
+        }
+        if (v.isUndefined() || v.isNull())
+            continue;
+        if (!v.isArray() || v.toArray().size() > 10) {
+            error = "\"" + key.toStdString() + "\" must be an array of up to ten strings";
+            return false;
+        }
+        const QJsonArray a = v.toArray();
+        for (qsizetype j = 0; j < a.size(); ++j) {
+            if (!TextOf(a.at(j), key, text, error))
+                return false;
+            const std::size_t k = static_cast<std::size_t>(j);
+            Store(t.listFields + k * t.width, t.width, t.listCut + k, text);
+        }
     }
-    return Text(o, "mac", p.mac, c.mac, error) && List(o, "wanName", p.wanName, c.wanName, error) &&
-           List(o, "vid", p.vid, c.vid, error) && List(o, "pppUser", p.pppUser, c.pppUser, error) &&
-           List(o, "pppPassword", p.pppPassword, c.pppPassword, error) &&
-           Text(o, "ssid5g", p.ssid5g, c.ssid5g, error) &&
-           Text(o, "wlanPsk5g", p.wlanPsk5g, c.wlanPsk5g, error) &&
-           Text(o, "ssid24g", p.ssid24g, c.ssid24g, error) &&
-           Text(o, "wlanPsk24g", p.wlanPsk24g, c.wlanPsk24g, error) &&
-           Text(o, "loid", p.loid, c.loid, error) &&
-           Text(o, "loidPassword", p.loidPassword, c.loidPassword, error) &&
-           Text(o, "loginPassword", p.loginPassword, c.loginPassword, error) &&
-           Text(o, "ploamPassword", p.ploamPassword, c.ploamPassword, error);
+    if (!countGiven)
+        p.wanCount = highestWan;
+    return true;
 }
 
-bool ReadDeviceParamsFile(const std::string& path, bool wantArray,
-                          std::vector<DeviceParams>& records, std::string& error) {
+bool ReadDeviceParamsFile(const std::string& path, std::vector<DeviceParams>& records,
+                          std::string& error) {
     records.clear();
-    // Parameters for a few thousand devices stay far below this; a FIFO or a
-    // device is refused rather than waited on or read without end.
-    constexpr std::size_t kMaxParamsBytes = 16u << 20;
-    const std::optional<std::string> bytes = ReadWholeFile(path, kMaxParamsBytes);
+    const std::optional<std::string> bytes = ReadWholeFile(path, kMaxFileBytes);
     if (!bytes) {
-        error = "cannot read " + path + " (a regular file of at most 16 MiB)";
+        error = path + ": cannot read this file (a regular file of at most 16 MiB is needed)";
         return false;
     }
     QJsonParseError parseError;
-    const QJsonDocument doc =
-        QJsonDocument::fromJson(QByteArray::fromStdString(*bytes), &parseError);
+    const QJsonDocument doc = QJsonDocument::fromJson(
+        QByteArray(bytes->data(), static_cast<qsizetype>(bytes->size())), &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        error = path + ": " + parseError.errorString().toStdString();
+        error = path + ": " + parseError.errorString().toStdString() + " at byte " +
+                std::to_string(parseError.offset);
         return false;
     }
     QJsonArray items;
-    if (wantArray) {
-        if (!doc.isArray()) {
-            error = path + ": expected an array of objects";
-            return false;
-        }
+    if (doc.isArray()) {
         items = doc.array();
-    } else {
-        if (!doc.isObject()) {
-            error = path + ": expected an object";
-            return false;
-        }
+    } else if (doc.isObject()) {
         items.append(doc.object());
+    } else {
+        error = path + ": expected an object or an array of objects";
+        return false;
     }
-    for (const QJsonValue& item : items) {
-        if (!item.isObject()) {
-            error = path + ": expected an array of objects";
+    std::vector<DeviceParams> out;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (!items.at(i).isObject()) {
+            error = path + ": item " + std::to_string(i + 1) + " is not an object";
             return false;
         }
         DeviceParams p;
-        if (!DeviceParamsFromJson(item.toObject(), p, error)) {
-            error = path + ": " + error;
+        if (!DeviceParamsFromJson(items.at(i).toObject(), p, error)) {
+            error =
+                path + ": " + (doc.isArray() ? "item " + std::to_string(i + 1) + ": " : "") + error;
             return false;
         }
-        records.push_back(p);
+        out.push_back(p);
     }
+    records = std::move(out);
     return true;
 }

@@ -6,15 +6,20 @@
 #include <string>
 #include <vector>
 
-// DeviceParams from JSON, for scripted checks: keys are the field names
-// ("mac", "wanName", "vid", "pppUser", "pppPassword" as arrays of up to ten
-// strings, "wanCount" a number 0..10, "ssid5g", "wlanPsk5g", "ssid24g",
-// "wlanPsk24g", "loid", "loidPassword", "loginPassword", "ploamPassword").
-// A missing key is empty; numbers are taken as their decimal text; other keys
-// are ignored. A text longer than its field is cut and flagged as overflowing.
-// On a wrongly typed value returns false with a reason in error.
+// DeviceParams from JSON, for scripted checks. The keys are the parameter
+// sheet's column names: "mac", "WanName1".."WanName10", "vid1".., "pppUser1"..,
+// "pppPassword1"..; "ssid_5g", "wlanPsk_5g", "ssid_2.4g", "wlanPsk_2.4g";
+// "loid", "loidPassword", "ploamPassword", "loginPassword". "wanCount" (a
+// number 0..10) gives the WAN connections in use; without it, the highest
+// connection named. The older keys still read: "wanName", "vid", "pppUser",
+// "pppPassword" as arrays of up to ten strings, "ssid5g", "wlanPsk5g",
+// "ssid24g", "wlanPsk24g". A missing key is empty; numbers are taken as their
+// decimal text. A text longer than its field is cut and flagged as
+// overflowing. An unknown key or a wrongly typed value gives false with a
+// reason naming the key in error.
 bool DeviceParamsFromJson(const QJsonObject& object, DeviceParams& params, std::string& error);
 
-// Reads a file holding one object (wantArray false) or an array of objects.
-bool ReadDeviceParamsFile(const std::string& path, bool wantArray,
-                          std::vector<DeviceParams>& records, std::string& error);
+// Reads a file holding one object or an array of objects (a regular file of
+// at most 16 MiB). The reason names the file.
+bool ReadDeviceParamsFile(const std::string& path, std::vector<DeviceParams>& records,
+                          std::string& error);

@@ -135,8 +135,12 @@ template <std::size_t N> QString Wide(const char (&field)[N]) {
     return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
 }
 
-void Refuse(const std::string& text) {
-    ShowMessage(text, MessageIcon::Exclamation, std::string());
+// A rule's failure: kept in failure when the caller collects them, else shown.
+void Refuse(ParameterRuleFailure* failure, const std::string& column, const std::string& text) {
+    if (failure)
+        *failure = ParameterRuleFailure{std::string(), column, text};
+    else
+        ShowMessage(text, MessageIcon::Exclamation, std::string());
 }
 
 template <typename... Args> std::string Format(const char* format, Args... args) {
@@ -149,7 +153,8 @@ template <typename... Args> std::string Format(const char* format, Args... args)
     return out;
 }
 
-bool ValidateRecord(const DeviceParams& r, const DeviceParams& t, bool wlanColumns) {
+bool ValidateRecord(const DeviceParams& r, const DeviceParams& t, bool wlanColumns,
+                    ParameterRuleFailure* failure = nullptr) {
     const std::string macStr(FieldText(r.mac));
     const char* mac = macStr.c_str();
     const DeviceParamsOverflow& o = r.overflow;
@@ -159,7 +164,8 @@ bool ValidateRecord(const DeviceParams& r, const DeviceParams& t, bool wlanColum
         if (NumberValue(FieldText(t.vid[j])) != 0) {
             const int v = NumberValue(FieldText(r.vid[j]));
             if (o.vid[j] || v < 1 || v > 4094) {
-                Refuse(Format("The MAC:%s vid%d value:%d is invalid. Please check that the "
+                Refuse(failure, Format("vid%d", j + 1),
+                       Format("The MAC:%s vid%d value:%d is invalid. Please check that the "
                               "following rules are met:VLAN ID must be an integer ranging from 1 "
                               "to 4094!",
                               mac, j + 1, v));
@@ -168,14 +174,16 @@ bool ValidateRecord(const DeviceParams& r, const DeviceParams& t, bool wlanColum
         }
         if (NumberValue(FieldText(t.channelMode[j])) == 2) {
             if (o.pppUser[j] || !IsValidPppUser(Wide(r.pppUser[j]))) {
-                Refuse(Format("The MAC:%s pppUser%d is invalid. Please check that the following "
+                Refuse(failure, Format("pppUser%d", j + 1),
+                       Format("The MAC:%s pppUser%d is invalid. Please check that the following "
                               "rules are met:userName must contain 1 to 63 characters, except "
                               "special characters &`()|\\<>;'\"",
                               mac, j + 1));
                 return false;
             }
             if (o.pppPassword[j] || !IsValidPppPassword(Wide(r.pppPassword[j]))) {
-                Refuse(Format("The MAC:%s pppPassword%d is invalid. Please check that the "
+                Refuse(failure, Format("pppPassword%d", j + 1),
+                       Format("The MAC:%s pppPassword%d is invalid. Please check that the "
                               "following rules are met:must contain 1 to 29 characters, except "
                               "special characters &`()|\\<>;'\"",
                               mac, j + 1));
@@ -187,28 +195,32 @@ bool ValidateRecord(const DeviceParams& r, const DeviceParams& t, bool wlanColum
     if (wlanColumns) {
         const bool dual = t.dualBand == 1;
         if (dual && (o.ssid5g || !IsValidSsid(Wide(r.ssid5g)))) {
-            Refuse(Format("The MAC:%s ssid_5g is invalid. Please check that the following rules "
+            Refuse(failure, "ssid_5g",
+                   Format("The MAC:%s ssid_5g is invalid. Please check that the following rules "
                           "are met:ssid_5G must contain 1 to 32 UTF-8 bytes.except Chinese or "
                           "empty!",
                           mac));
             return false;
         }
         if (o.ssid24g || !IsValidSsid(Wide(r.ssid24g))) {
-            Refuse(Format("The MAC:%s ssid_2.4g is invalid. Please check that the following rules "
+            Refuse(failure, "ssid_2.4g",
+                   Format("The MAC:%s ssid_2.4g is invalid. Please check that the following rules "
                           "are met:ssid_2.4G must contain 1 to 32 UTF-8 bytes.except Chinese or "
                           "empty!",
                           mac));
             return false;
         }
         if (dual && (o.wlanPsk5g || !IsValidWlanPsk(Wide(r.wlanPsk5g)))) {
-            Refuse(Format("The MAC:%s wlanPsk_5g is invalid. Please check that the following "
+            Refuse(failure, "wlanPsk_5g",
+                   Format("The MAC:%s wlanPsk_5g is invalid. Please check that the following "
                           "rules are met:wlanPsk_5G must contain 8 to 63 ASCII characters, except "
                           "special characters \\ ' \" ",
                           mac));
             return false;
         }
         if (o.wlanPsk24g || !IsValidWlanPsk(Wide(r.wlanPsk24g))) {
-            Refuse(Format("The MAC:%s wlanPsk_2.4g is invalid. Please check that the following "
+            Refuse(failure, "wlanPsk_2.4g",
+                   Format("The MAC:%s wlanPsk_2.4g is invalid. Please check that the following "
                           "rules are met\xEF\xBC\x9AwlanPsk_2.4G must contain 8 to 63 ASCII "
                           "characters, except special characters \\ ' \" ",
                           mac));
@@ -217,7 +229,8 @@ bool ValidateRecord(const DeviceParams& r, const DeviceParams& t, bool wlanColum
     }
 
     if (o.loid || !IsValidLoid(Wide(r.loid))) {
-        Refuse(Format("The MAC:%s loidis is invalid. Please check that the following rules are "
+        Refuse(failure, "loid",
+               Format("The MAC:%s loidis is invalid. Please check that the following rules are "
                       "met\xEF\xBC\x9Aloid contains a maximum of 24 characters, including digits, "
                       "uppercase and lowercase letters, and special characters  "
                       "`~!@#$%%^&*()_+-=[]\\{}|;':\"<>,./",
@@ -225,7 +238,8 @@ bool ValidateRecord(const DeviceParams& r, const DeviceParams& t, bool wlanColum
         return false;
     }
     if (o.loidPassword || !IsValidLoidPassword(Wide(r.loidPassword))) {
-        Refuse(Format("The MAC:%s loidPassword is invalid. Please check that the following rules "
+        Refuse(failure, "loidPassword",
+               Format("The MAC:%s loidPassword is invalid. Please check that the following rules "
                       "are met\xEF\xBC\x9Ato enter the loidPassword, you must first enter "
                       "loid;The 'loidPassword' support 12 characters, including digits, letters, "
                       "and special characters.:-_/@;",
@@ -233,19 +247,22 @@ bool ValidateRecord(const DeviceParams& r, const DeviceParams& t, bool wlanColum
         return false;
     }
     if (FieldText(r.loid).empty() && !FieldText(r.loidPassword).empty()) {
-        Refuse(Format("The MAC:%s to set loidPassword, you must set loid first.", mac));
+        Refuse(failure, "loidPassword",
+               Format("The MAC:%s to set loidPassword, you must set loid first.", mac));
         return false;
     }
     if (!FieldText(r.ploamPassword).empty() &&
         (o.ploamPassword || !IsValidPloamPassword(Wide(r.ploamPassword)))) {
-        Refuse(Format("The MAC:%s ploamPassword is invalid. Please check that the following rules "
+        Refuse(failure, "ploamPassword",
+               Format("The MAC:%s ploamPassword is invalid. Please check that the following rules "
                       "are met\xEF\xBC\x9AploamPassword must contain 1 to 10 characters, "
                       "including digits, letters, and special characters .:-_/@",
                       mac));
         return false;
     }
     if (o.loginPassword || !IsValidLoginPassword(Wide(r.loginPassword))) {
-        Refuse(Format("The MAC:%s loginPassword is invalid. Please check that the following rules "
+        Refuse(failure, "loginPassword",
+               Format("The MAC:%s loginPassword is invalid. Please check that the following rules "
                       "are met\xEF\xBC\x9AloginPassword must contain 1 to 30 ASCII characters "
                       "without spaces,not allowed blank space!",
                       mac));
@@ -263,4 +280,18 @@ bool ValidateParameterRecords(const std::vector<DeviceParams>& records,
             return false;
     }
     return true;
+}
+
+std::vector<ParameterRuleFailure>
+FindParameterRuleFailures(const std::vector<DeviceParams>& records,
+                          const DeviceParams& templateParams, bool wlanColumns) {
+    std::vector<ParameterRuleFailure> failures;
+    for (const DeviceParams& r : records) {
+        ParameterRuleFailure failure;
+        if (!ValidateRecord(r, templateParams, wlanColumns, &failure)) {
+            failure.mac = std::string(FieldText(r.mac));
+            failures.push_back(std::move(failure));
+        }
+    }
+    return failures;
 }

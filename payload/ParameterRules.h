@@ -3,6 +3,7 @@
 #include "payload/DeviceParams.h"
 
 #include <QString>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,3 +36,17 @@ bool IsValidLoginPassword(const QString& text); // ASCII without space; 1..30 ch
 // empty caption, exclamation icon) and returns false. An empty list passes.
 bool ValidateParameterRecords(const std::vector<DeviceParams>& records,
                               const DeviceParams& templateParams, bool wlanColumns);
+
+// One record's first broken rule: its MAC, the sheet column ("vid1",
+// "ssid_2.4g", ...) and the message ValidateParameterRecords would show.
+struct ParameterRuleFailure {
+    std::string mac;
+    std::string column;
+    std::string message;
+};
+
+// The same tests, without messages: the first failure of every record that
+// breaks a rule, in list order. Empty when every record passes.
+std::vector<ParameterRuleFailure>
+FindParameterRuleFailures(const std::vector<DeviceParams>& records,
+                          const DeviceParams& templateParams, bool wlanColumns);

@@ -13,8 +13,6 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
-#include <QProcess>
-#include <QStringList>
 #include <QUrl>
 #include <algorithm>
 #include <cstdio>
@@ -324,10 +322,11 @@ bool ExportParameterSheet(const DeviceParams& t, const std::vector<std::string>&
 
 bool OpenSheetInShell(const std::string& sheetPath) {
     const QString path = QString::fromStdString(sheetPath);
-    // QDesktopServices needs a GUI application; the command line has none.
+    // Only the desktop program opens the sheet: a program without windows
+    // never starts another program (one found through PATH could be anyone's).
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    return QProcess::startDetached(QStringLiteral("xdg-open"), QStringList{path});
+    return false;
 }
 
 std::string ReadCell(const XlsSheet& sheet, int row, int col, bool* cut) {

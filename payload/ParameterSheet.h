@@ -37,7 +37,8 @@ bool ExportParameterSheet(const DeviceParams& templateParams,
                           const std::vector<std::string>& devices, std::string& sheetPath,
                           CSqlManagement& store, const QDateTime& now);
 
-// Asks the desktop to open the sheet with its spreadsheet program.
+// Asks the desktop to open the sheet with its spreadsheet program; false, and
+// nothing started, in a process without a GUI application.
 bool OpenSheetInShell(const std::string& sheetPath);
 
 // A cell's text, cut to at most 127 bytes on a character boundary; *cut tells

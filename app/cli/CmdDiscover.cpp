@@ -2,19 +2,33 @@
 // stored devices, ordered by MAC.
 
 #include "app/cli/CliCommand.h"
+#include "app/cli/CliOptions.h"
+#include "app/cli/CliProgress.h"
 #include "app/cli/CliSupport.h"
 #include "link/AcTransmitManage.h"
 #include "records/CSqlManagement.h"
 
-#include <algorithm>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
-constexpr const char* kUsage = "discover --adapter IFACE [--broadcasts N] [--json]";
+
+const CliHelp kHelp{
+    "discover", "--adapter IFACE [--broadcasts N] [--json] [--quiet]",
+    "Broadcasts discovery requests on the adapter, one a second, waits one second more for\n"
+    "late replies and lists every device that answered. On a terminal the progress is shown\n"
+    "on stderr.",
+    "one line per device, ordered by MAC, fields separated by tabs:\n"
+    "  MAC  date  SSID 2.4 GHz  SSID 5 GHz  key 2.4 GHz  key 5 GHz\n"
+    "texts are escaped: \\\\, \\t, \\n and \\xNN for other control characters\n"
+    "--json: [{\"mac\":..,\"date\":..,\"ssid2\":..,\"ssid5\":..,\"wpakey2\":..,\"wpakey5\":..}]",
+    "0  the search ran (\"no device answered\" on stderr when the list is empty)\n"
+    "1  the record store or the adapter could not be used, or SIGINT/SIGTERM stopped it\n"
+    "2  usage error or unknown adapter"};
 
 // A stored text without the blanks a fixed-width column pads it with.
 std::string Field(const char* text, std::size_t width) {
@@ -24,56 +38,45 @@ std::string Field(const char* text, std::size_t width) {
     return s;
 }
 
-std::string Json(const std::string& s) {
-    std::string out = "\"";
-    for (const char c : s) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", u);
-            out += esc;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 int RunDiscover(const std::vector<std::string>& args) {
-    std::string adapterName;
-    int broadcasts = 40;
-    bool json = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--json") {
-            json = true;
-        } else if (a == "--adapter" && hasValue) {
-            adapterName = args[++i];
-        } else if (a == "--broadcasts" && hasValue) {
-            if (!ParseCount(args[++i], 1, 999999, broadcasts))
-                return Refuse("discover: --broadcasts needs a number from 1");
-        } else {
-            return Refuse("discover: unexpected argument " + a + " (usage: " + kUsage + ")");
-        }
-    }
+    CliOptions options(kHelp,
+                       {{"adapter", "IFACE", "the adapter's interface name (see adapters)"},
+                        {"broadcasts", "N", "discovery broadcasts, one a second (default 3)"},
+                        {"json", nullptr, "print one JSON array instead of lines"},
+                        {"q,quiet", nullptr, "no progress and no notices on stderr"}});
+    if (int rc = options.Parse(args); rc >= 0)
+        return rc;
+    if (!options.Positional().empty())
+        return options.UsageError("unexpected argument " + options.Positional().front());
+    int broadcasts = 3;
+    if (!options.Count("broadcasts", 1, 999999, broadcasts))
+        return kExitRefused;
+    const std::string adapterName = options.Value("adapter");
     if (adapterName.empty())
-        return Refuse("discover: --adapter is required");
+        return options.UsageError("--adapter is required");
+    const bool json = options.Has("json");
+    const bool quiet = options.Has("quiet");
 
+    CatchStopSignals();
     AcTransmitManage* link = AcTransmitManage::GetInstance();
     CSqlManagement* store = CSqlManagement::GetInstance();
     if (!store->IsOpen()) {
-        std::fprintf(stderr, "discover: the record store cannot be opened\n");
+        std::fprintf(stderr, "discover: the record store %s cannot be opened\n",
+                     store->DatabasePath().c_str());
         return kExitFailed;
     }
     if (int rc = SelectAdapterNamed(*link, adapterName, "discover"); rc != kExitOk)
         return rc;
 
-    SearchSegment(*link, *store, broadcasts);
+    CliProgress progress("discover", quiet);
+    const bool searched = SearchSegment(*link, *store, broadcasts, &progress);
     link->Stop();
+    if (!searched) {
+        progress.Finish();
+        std::fprintf(stderr, "discover: stopped by a signal\n");
+        CSqlManagement::Shutdown();
+        return kExitFailed;
+    }
 
     std::vector<ap_info_stu> rows;
     const DevicePage page = store->LoadDevicePage(SortByMac, rows, 1 << 20, 1, true, QString());
@@ -81,10 +84,10 @@ int RunDiscover(const std::vector<std::string>& args) {
         std::fprintf(stderr, "discover: the stored devices cannot be read\n");
         return kExitFailed;
     }
-    if (json)
-        std::printf("[");
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const ap_info_stu& r = rows[i];
+    if (rows.empty() && !quiet)
+        std::fprintf(stderr, "discover: no device answered on %s\n", adapterName.c_str());
+    QJsonArray array;
+    for (const ap_info_stu& r : rows) {
         const std::string fields[6] = {Field(r.mac, sizeof r.mac),
                                        Field(r.ap_date, sizeof r.ap_date),
                                        Field(r.ap_ssid2, sizeof r.ap_ssid2),
@@ -94,19 +97,22 @@ int RunDiscover(const std::vector<std::string>& args) {
         if (json) {
             static const char* const names[6] = {"mac",   "date",    "ssid2",
                                                  "ssid5", "wpakey2", "wpakey5"};
-            std::printf("%s{", i == 0 ? "" : ",");
+            QJsonObject item;
             for (int f = 0; f < 6; ++f)
-                std::printf("%s\"%s\":%s", f == 0 ? "" : ",", names[f], Json(fields[f]).c_str());
-            std::printf("}");
+                item.insert(QLatin1String(names[f]), JsonText(fields[f]));
+            array.append(item);
         } else {
-            std::printf("%s\t%s\t%s\t%s\t%s\t%s\n", fields[0].c_str(), fields[1].c_str(),
-                        fields[2].c_str(), fields[3].c_str(), fields[4].c_str(), fields[5].c_str());
+            std::printf("%s\t%s\t%s\t%s\t%s\t%s\n", TsvField(fields[0]).c_str(),
+                        TsvField(fields[1]).c_str(), TsvField(fields[2]).c_str(),
+                        TsvField(fields[3]).c_str(), TsvField(fields[4]).c_str(),
+                        TsvField(fields[5]).c_str());
         }
     }
     if (json)
-        std::printf("]\n");
+        PrintJson(array);
+    std::fflush(stdout);
     return kExitOk;
 }
 } // namespace
 
-QV_CLI_COMMAND("discover", kUsage, RunDiscover)
+QV_CLI_COMMAND("discover", "search the segment and list the devices that answered", RunDiscover)

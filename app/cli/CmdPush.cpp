@@ -4,12 +4,16 @@
 // writes the batch's report. --retry sends a report's failed devices again.
 
 #include "app/cli/CliCommand.h"
+#include "app/cli/CliOptions.h"
+#include "app/cli/CliProgress.h"
 #include "app/cli/CliSupport.h"
 #include "app/cli/PushFollow.h"
 #include "base/FileUtil.h"
+#include "base/Language.h"
 #include "base/MessageSeam.h"
 #include "link/AcTransmitManage.h"
 #include "link/TransferJob.h"
+#include "payload/BatchReport.h"
 #include "payload/ConfigXml.h"
 #include "payload/LogoImage.h"
 #include "payload/ParameterSheet.h"
@@ -18,19 +22,40 @@
 #include "records/DeviceRecord.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QString>
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
+
+const CliHelp kHelp{
+    "push",
+    "--adapter IFACE (--mac MAC... | --all | --sheet FILE.xls | --retry REPORT.json) "
+    "[--config FILE.xml] [--logo FILE.jpg] [OPTIONS]",
+    "Searches the segment, then sends the configuration template (rewritten per device from\n"
+    "the parameter sheet when --sheet is given) and/or the logo to the chosen devices and waits\n"
+    "for their verdicts. The batch is the --mac list, every device found (--all), or else the\n"
+    "sheet's MAC rows. Every check is made before anything is sent; a sheet whose rows break\n"
+    "a rule is not opened: its path and the rule are printed. Each batch's report is written\n"
+    "to Log/<date>/batch-<time>.json and .csv; --retry REPORT.json sends its failed devices\n"
+    "the same files again. SIGINT or SIGTERM stops the transfers, writes the report and prints\n"
+    "each device's line as it stands.",
+    "one line per device, in batch order, fields separated by tabs:\n"
+    "  MAC  logo status  configuration status\n"
+    "statuses: WaitOperate, Operating, OperateSuccess, OperateFail, TransmitFinish, TransmitFail\n"
+    "--json: [{\"mac\":..,\"logoStatus\":2,\"logoStatusText\":\"OperateSuccess\",\n"
+    "          \"configStatus\":0,\"configStatusText\":\"WaitOperate\"}]\n"
+    "--events: one JSON line per change of a file's status or bytes:\n"
+    "  {\"device\":..,\"file\":\"logo\",\"status\":..,\"bytes\":..,\"total\":..,\"time\":..}\n"
+    "devices that did not answer the search and the report's path are named on stderr",
+    "0  every device of the batch answered and reported success\n"
+    "1  a device did not answer, failed or was still in transfer when the wait ended,\n"
+    "   the adapter could not be used, or SIGINT/SIGTERM stopped the push\n"
+    "2  usage error or refused input (message on stderr, nothing sent)"};
 
 // Messages to stderr as the other commands show them; the command line
 // itself is the operator's confirmation, so questions are answered OK.
@@ -57,21 +82,27 @@ private:
     MessageSink* previous_;
 };
 
-// Opened without waiting, so a FIFO is refused by the checks that follow
-// instead of holding the command.
-bool Readable(const std::string& path) {
-    return OpenedFileKind(path) != FileKind::Missing;
-}
-
-std::string Upper(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
+// The sheet step of the command line: the sheet is never opened in another
+// program; a failed rule leaves the sheet's path for the operator instead.
+class CliSheet : public CParameterSheet {
+public:
+    using CParameterSheet::CParameterSheet;
+    bool ReadSheet(const std::string& sheetPath, const DeviceParams& templateParams,
+                   int deviceCount, std::vector<DeviceParams>& records) override {
+        readFailed = !CParameterSheet::ReadSheet(sheetPath, templateParams, deviceCount, records);
+        return !readFailed;
+    }
+    bool OpenSheet(const std::string&) override {
+        ruleFailed = true;
+        return true;
+    }
+    bool readFailed = false;
+    bool ruleFailed = false;
+};
 
 struct PushOptions {
     std::string adapter;
-    int broadcasts = 40;
+    int broadcasts = 3;
     std::string config;
     std::string logo;
     std::string sheet;
@@ -80,107 +111,167 @@ struct PushOptions {
     int waitSeconds = 60;
     bool json = false;
     bool events = false;
+    bool quiet = false;
     std::string retry; // a batch report whose failed devices are sent again
 };
 
-const char* kUsage = "push --adapter IFACE [--broadcasts N] [--config FILE] [--logo FILE] "
-                     "[--sheet FILE.xls] (--mac MAC... | --all | --retry REPORT.json) "
-                     "[--wait SECONDS] [--json | --events]";
-
 int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--all") {
-            o.all = true;
-        } else if (a == "--json") {
-            o.json = true;
-        } else if (a == "--events") {
-            o.events = true;
-        } else if (a == "--retry" && hasValue) {
-            o.retry = args[++i];
-        } else if (a == "--mac" && hasValue) {
-            while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
-                std::string mac = Upper(args[++i]);
-                std::uint8_t bytes[6];
-                if (!ParseMacText(mac, bytes))
-                    return Refuse("push: not a MAC address: " + args[i]);
-                if (std::find(o.macs.begin(), o.macs.end(), mac) == o.macs.end())
-                    o.macs.push_back(mac);
-            }
-        } else if (a == "--adapter" && hasValue) {
-            o.adapter = args[++i];
-        } else if (a == "--config" && hasValue) {
-            o.config = args[++i];
-        } else if (a == "--logo" && hasValue) {
-            o.logo = args[++i];
-        } else if (a == "--sheet" && hasValue) {
-            o.sheet = args[++i];
-        } else if (a == "--broadcasts" && hasValue) {
-            if (!ParseCount(args[++i], 1, 100000, o.broadcasts))
-                return Refuse("push: --broadcasts needs a number from 1");
-        } else if (a == "--wait" && hasValue) {
-            if (!ParseCount(args[++i], 0, 100000000, o.waitSeconds))
-                return Refuse("push: --wait needs a number of seconds");
-        } else {
-            return Refuse("push: unexpected argument " + a + " (usage: " + kUsage + ")");
-        }
+    CliOptions options(
+        kHelp,
+        {{"adapter", "IFACE", "the adapter's interface name (see adapters)"},
+         {"mac", "MAC", "the devices (aa:bb:cc:dd:ee:ff or AA-BB-..., repeatable)", true},
+         {"all", nullptr, "every device that answers the search"},
+         {"config", "FILE.xml", "the configuration template"},
+         {"logo", "FILE.jpg", "the logo (at most 6000 bytes, 229 x 51 pixels)"},
+         {"sheet", "FILE.xls", "the parameter sheet exported by sheet export"},
+         {"broadcasts", "N", "discovery broadcasts, one a second (default 3; 40 as the window)"},
+         {"wait", "SECONDS", "how long to wait for the verdicts (default 60)"},
+         {"retry", "REPORT.json", "send the failed devices of a batch report again"},
+         {"json", nullptr, "print one JSON array instead of lines"},
+         {"events", nullptr, "print one JSON line per status or progress change"},
+         {"q,quiet", nullptr, "no progress and no notices on stderr"}});
+    if (int rc = options.Parse(args); rc >= 0)
+        return rc;
+    if (!options.Positional().empty())
+        return options.UsageError("unexpected argument " + options.Positional().front());
+    if (!options.Count("broadcasts", 1, 100000, o.broadcasts) ||
+        !options.Count("wait", 0, 100000000, o.waitSeconds))
+        return kExitRefused;
+    o.adapter = options.Value("adapter");
+    o.config = options.Value("config");
+    o.logo = options.Value("logo");
+    o.sheet = options.Value("sheet");
+    o.all = options.Has("all");
+    o.json = options.Has("json");
+    o.events = options.Has("events");
+    o.quiet = options.Has("quiet");
+    o.retry = options.Value("retry");
+    for (const std::string& text : options.Values("mac")) {
+        std::string mac;
+        if (!NormaliseMac(text, mac))
+            return Refuse("push: --mac " + text + ": not a MAC address");
+        if (std::find(o.macs.begin(), o.macs.end(), mac) == o.macs.end())
+            o.macs.push_back(mac);
     }
     if (o.adapter.empty())
-        return Refuse("push: --adapter is required");
+        return options.UsageError("--adapter is required");
     if (o.json && o.events)
-        return Refuse("push: give --json or --events, not both");
+        return options.UsageError("give --json or --events, not both");
     if (!o.retry.empty()) {
         // A retry sends exactly what the report's batch sent.
         if (o.all || !o.macs.empty() || !o.config.empty() || !o.logo.empty() || !o.sheet.empty())
-            return Refuse("push: --retry takes the devices and files from the report");
-        return kExitOk;
+            return options.UsageError("--retry takes the devices and files from the report");
+        return -1;
     }
-    if (o.all == !o.macs.empty())
-        return Refuse("push: give either --mac MAC... or --all");
-    // The sheet's rows are matched to the listed devices by MAC.
-    if (!o.sheet.empty() && o.all)
-        return Refuse("push: --sheet needs the devices as --mac MAC...");
+    if (o.all && !o.macs.empty())
+        return options.UsageError("give either --mac MAC... or --all, not both");
+    if (!o.all && o.macs.empty() && o.sheet.empty())
+        return options.UsageError(
+            "give --mac MAC..., --all, --sheet FILE.xls or --retry REPORT.json");
+    return -1;
+}
+
+// The checks the dialog makes when a file is chosen, each refusal naming
+// the option and the file next to the program's own message.
+int CheckChosenFiles(const PushOptions& o) {
+    if (!o.config.empty()) {
+        if (int rc = CheckInputFile("push", "--config", o.config, CheckTemplateSize,
+                                    "the template is too large");
+            rc != kExitOk)
+            return rc;
+    }
+    if (!o.logo.empty()) {
+        const auto picture = [](const std::string& path) {
+            LogoPicture accepted;
+            return CheckLogoFileSize(path) && CheckLogoPicture(path, accepted);
+        };
+        if (int rc = CheckInputFile("push", "--logo", o.logo, picture, "the picture is refused");
+            rc != kExitOk)
+            return rc;
+    }
+    if (!o.sheet.empty())
+        return CheckInputFile("push", "--sheet", o.sheet, nullptr, std::string());
     return kExitOk;
 }
 
-// The checks the dialog makes when a file is chosen.
-int CheckChosenFiles(const PushOptions& o) {
-    if (!o.config.empty()) {
-        if (!Readable(o.config))
-            return Refuse("push: cannot read " + o.config);
-        if (!CheckTemplateSize(o.config))
-            return kExitRefused;
+// After Prepare refused: which choice it was, in the order Prepare checks.
+void NameRefusedChoice(const PushOptions& o, const CliSheet& sheet) {
+    if (!o.logo.empty() && !HasSuffix(o.logo, ".jpg"))
+        std::fprintf(stderr, "push: --logo %s: the name must end in .jpg\n", o.logo.c_str());
+    else if (!o.config.empty() && !HasSuffix(o.config, ".xml"))
+        std::fprintf(stderr, "push: --config %s: the name must end in .xml\n", o.config.c_str());
+    else if (!o.sheet.empty() && !HasSuffix(o.sheet, ".xls"))
+        std::fprintf(stderr, "push: --sheet %s: the name must end in .xls\n", o.sheet.c_str());
+    else if (o.config.empty() && o.logo.empty())
+        std::fprintf(stderr, "push: give --config FILE.xml, --logo FILE.jpg or both\n");
+    else if (sheet.ruleFailed)
+        std::fprintf(stderr,
+                     "push: --sheet %s: correct the row above in the sheet and push again\n",
+                     o.sheet.c_str());
+    else if (sheet.readFailed)
+        std::fprintf(stderr, "push: --sheet %s: the rows cannot be read for this batch\n",
+                     o.sheet.c_str());
+}
+
+void PrintStatuses(CSqlManagement& store, const BatchReport& batch, const PushOptions& o) {
+    if (o.events)
+        return; // the event lines already ended with each file's final status
+    QJsonArray array;
+    for (const BatchRow& row : batch.Rows()) {
+        const int logo = store.GetLogStatus(row.mac);
+        const int config = store.GetParaStatus(row.mac);
+        if (o.json) {
+            QJsonObject item;
+            item.insert(QStringLiteral("mac"), JsonText(row.mac));
+            item.insert(QStringLiteral("logoStatus"), logo);
+            item.insert(QStringLiteral("logoStatusText"), JsonText(StatusText(logo)));
+            item.insert(QStringLiteral("configStatus"), config);
+            item.insert(QStringLiteral("configStatusText"), JsonText(StatusText(config)));
+            array.append(item);
+        } else {
+            std::printf("%s\t%s\t%s\n", row.mac.c_str(), StatusText(logo).c_str(),
+                        StatusText(config).c_str());
+        }
     }
-    if (!o.logo.empty()) {
-        if (!Readable(o.logo))
-            return Refuse("push: cannot read " + o.logo);
-        LogoPicture picture;
-        if (!CheckLogoFileSize(o.logo) || !CheckLogoPicture(o.logo, picture))
-            return kExitRefused;
-    }
-    return kExitOk;
+    if (o.json)
+        PrintJson(array);
+    std::fflush(stdout);
+}
+
+// Stopped by a signal: each device's line as it stands, the store and its
+// file gone. The transfer threads end with the process.
+int StopPushed(AcTransmitManage& link, const BatchReport* batch, const PushOptions& o,
+               CliProgress& progress) {
+    progress.Finish();
+    link.Stop();
+    if (batch)
+        PrintStatuses(*CSqlManagement::GetInstance(), *batch, o);
+    std::fprintf(stderr, "push: stopped by a signal; the transfers were ended\n");
+    CSqlManagement::Shutdown();
+    return kExitFailed;
 }
 
 int RunPush(const std::vector<std::string>& args) {
     PushOptions o;
-    if (int rc = ParseArgs(args, o); rc != kExitOk)
+    if (int rc = ParseArgs(args, o); rc >= 0)
         return rc;
 
     PushMessageSink sink;
     ScopedSink scoped(&sink);
     if (int rc = CheckChosenFiles(o); rc != kExitOk)
         return rc;
+    CatchStopSignals();
 
     std::vector<BatchRow> retryRows;
     if (!o.retry.empty()) {
         BatchReport earlier;
         std::string error;
         if (!BatchReport::ReadJson(o.retry, earlier, error))
-            return Refuse("push: " + error);
+            return Refuse("push: --retry " + error);
         retryRows = earlier.FailedRows();
         if (retryRows.empty()) {
-            std::fprintf(stderr, "push: no failed device in %s\n", o.retry.c_str());
+            if (!o.quiet)
+                std::fprintf(stderr, "push: no failed device in %s\n", o.retry.c_str());
             return kExitOk;
         }
         for (const BatchRow& row : retryRows)
@@ -189,42 +280,51 @@ int RunPush(const std::vector<std::string>& args) {
 
     CSqlManagement* store = CSqlManagement::GetInstance();
     if (!store->IsOpen())
-        return Refuse("push: the record store cannot be opened");
+        return Refuse("push: the record store " + store->DatabasePath() + " cannot be opened");
 
     // Everything that can refuse the batch is checked before anything is sent.
     SubmissionInput input;
     input.devices = o.macs;
     input.picturePath = o.logo;
     input.templatePath = o.config;
+    if (!o.sheet.empty() && o.macs.empty()) {
+        // The sheet's rows are the batch (or, with --all, all of them are checked now).
+        if (int rc = ReadSheetMacs("push", o.sheet, input.devices); rc != kExitOk)
+            return rc;
+    }
     // With a sheet: the template record it was exported from, and the sheet
     // read back as the dialog reads it (radio columns taken from its header,
     // since this process did not export it).
-    CParameterSheet sheetSource(o.macs, true);
+    CliSheet sheetSource(input.devices, true);
     if (!o.sheet.empty()) {
         input.sheetPath = o.sheet;
         if (!o.config.empty() && !ParseTemplateXml(o.config, input.templateParams))
-            return Refuse("push: cannot read the configuration template " + o.config);
+            return Refuse("push: --config " + o.config + ": the template cannot be read");
     }
     CParameterSubmission submission(*store, {}, StartTransferJob,
                                     o.sheet.empty() ? nullptr : &sheetSource);
     int kind = 0;
     if (o.retry.empty()) {
         kind = submission.Prepare(input);
-        if (kind == 0)
+        if (kind == 0) {
+            NameRefusedChoice(o, sheetSource);
             return kExitRefused;
+        }
     }
 
     AcTransmitManage* link = AcTransmitManage::GetInstance();
     if (int rc = SelectAdapterNamed(*link, o.adapter, "push"); rc != kExitOk)
         return rc;
-    SearchSegment(*link, *store, o.broadcasts);
+    CliProgress progress("push", o.quiet);
+    if (!SearchSegment(*link, *store, o.broadcasts, &progress))
+        return StopPushed(*link, nullptr, o, progress);
 
     std::vector<std::string> devices;
     bool missing = false;
     if (o.all) {
         devices = StoredMacs(*store);
     } else {
-        for (const std::string& mac : o.macs) {
+        for (const std::string& mac : input.devices) {
             ap_info_stu row;
             if (store->GetDeviceByMac(mac, row) &&
                 mac == std::string(row.mac, strnlen(row.mac, sizeof row.mac))) {
@@ -236,25 +336,27 @@ int RunPush(const std::vector<std::string>& args) {
         }
     }
     if (devices.empty()) {
-        std::fprintf(stderr, "push: no device to submit to\n");
+        std::fprintf(stderr, "push: no device answered on %s; nothing was sent\n",
+                     o.adapter.c_str());
         return kExitFailed;
     }
 
-    if (o.retry.empty() && !o.sheet.empty() && devices.size() != input.devices.size()) {
-        // Some devices did not answer: prepare again for those that did, so
-        // each prepared record belongs to the device it is started for.
-        sheetSource = CParameterSheet(devices, true);
+    if (o.retry.empty() && !o.sheet.empty() && devices != input.devices) {
+        // Prepare again for the devices that answered, so each prepared
+        // record belongs to the device it is started for.
+        sheetSource = CliSheet(devices, true);
         input.devices = devices;
         kind = submission.Prepare(input);
-        if (kind == 0)
+        if (kind == 0) {
+            NameRefusedChoice(o, sheetSource);
             return kExitRefused;
+        }
     }
 
     std::array<std::uint8_t, 6> adapterMac{};
     link->AdapterMac(adapterMac.data());
     submission.SetAdapterMac(adapterMac);
     SubmissionResult result;
-    CatchStopSignals();
     if (o.retry.empty()) {
         if (!submission.Start(devices, result))
             return kExitRefused;
@@ -267,39 +369,21 @@ int RunPush(const std::vector<std::string>& args) {
             return kExitRefused;
     }
 
-    FollowBatch(*store, result.batch, FollowOptions{o.waitSeconds, o.events});
-    WriteBatchReport(result.batch);
-
+    FollowOptions follow{o.waitSeconds, o.events};
+    follow.progress = &progress;
+    const bool stopped = FollowBatch(*store, result.batch, follow);
+    progress.Finish();
+    WriteBatchReport(result.batch, !o.quiet);
+    if (stopped)
+        return StopPushed(*link, &result.batch, o, progress);
+    PrintStatuses(*store, result.batch, o);
     bool allSucceeded = !missing;
-    QJsonArray array;
-    for (const BatchRow& row : result.batch.Rows()) {
-        const std::string& mac = row.mac;
-        const int logo = store->GetLogStatus(mac);
-        const int config = store->GetParaStatus(mac);
-        if (!row.Succeeded())
-            allSucceeded = false;
-        if (o.events)
-            continue; // the event lines already ended with each file's final status
-        if (o.json) {
-            QJsonObject item;
-            item.insert(QStringLiteral("mac"), QString::fromStdString(mac));
-            item.insert(QStringLiteral("logoStatus"), logo);
-            item.insert(QStringLiteral("logoStatusText"), QString::fromStdString(StatusText(logo)));
-            item.insert(QStringLiteral("configStatus"), config);
-            item.insert(QStringLiteral("configStatusText"),
-                        QString::fromStdString(StatusText(config)));
-            array.append(item);
-        } else {
-            std::printf("%s\t%s\t%s\n", mac.c_str(), StatusText(logo).c_str(),
-                        StatusText(config).c_str());
-        }
-    }
-    if (o.json)
-        std::printf("%s\n", QJsonDocument(array).toJson(QJsonDocument::Indented).constData());
-    std::fflush(stdout);
+    for (const BatchRow& row : result.batch.Rows())
+        allSucceeded = allSucceeded && row.Succeeded();
     return allSucceeded ? kExitOk : kExitFailed;
 }
 
 } // namespace
 
-QV_CLI_COMMAND("push", kUsage, RunPush)
+QV_CLI_COMMAND("push", "send a template and/or a logo to devices and wait for the verdicts",
+               RunPush)

@@ -1,5 +1,8 @@
 #include "app/cli/PushFollow.h"
 
+#include "app/cli/CliProgress.h"
+#include "app/cli/CliSupport.h"
+
 #include "base/ProgramDirectory.h"
 #include "payload/BatchReport.h"
 #include "records/CSqlManagement.h"
@@ -10,19 +13,12 @@
 #include <QJsonObject>
 #include <QString>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <map>
 #include <thread>
 #include <utility>
 
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void OnStop(int) {
-    g_stop = 1;
-}
 
 struct Seen {
     int status = -1;
@@ -63,15 +59,19 @@ void EmitChanges(CSqlManagement& store, const BatchReport& report,
         std::fflush(stdout);
 }
 
-} // namespace
-
-void CatchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnStop;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+void ShowProgress(const BatchReport& report, CliProgress& progress) {
+    std::size_t done = 0, failed = 0;
+    for (const BatchRow& row : report.Rows()) {
+        if (row.Succeeded())
+            ++done;
+        else if (row.Final())
+            ++failed;
+    }
+    progress.Show(std::to_string(done) + " done, " + std::to_string(failed) + " failed, " +
+                  std::to_string(report.Rows().size() - done - failed) + " in transfer");
 }
+
+} // namespace
 
 bool FollowBatch(CSqlManagement& store, BatchReport& report, const FollowOptions& options) {
     std::map<std::pair<std::string, int>, Seen> seen;
@@ -81,7 +81,9 @@ bool FollowBatch(CSqlManagement& store, BatchReport& report, const FollowOptions
         report.Update(store);
         if (options.events)
             EmitChanges(store, report, seen);
-        if (g_stop != 0)
+        if (options.progress)
+            ShowProgress(report, *options.progress);
+        if (StopRequested())
             return true;
         if (report.AllFinal() || std::chrono::steady_clock::now() >= deadline)
             return false;
@@ -89,12 +91,13 @@ bool FollowBatch(CSqlManagement& store, BatchReport& report, const FollowOptions
     }
 }
 
-bool WriteBatchReport(BatchReport& report) {
+bool WriteBatchReport(BatchReport& report, bool announce) {
     std::string path;
     if (!report.Write(GetProgramDirectory(), &path)) {
         std::fprintf(stderr, "push: the batch report could not be written\n");
         return false;
     }
-    std::fprintf(stderr, "push: report %s (and .csv)\n", path.c_str());
+    if (announce)
+        std::fprintf(stderr, "push: report %s (and .csv)\n", path.c_str());
     return true;
 }

@@ -4,6 +4,7 @@
 #include "base/FolderTrust.h"
 #include "base/MessageSeam.h"
 #include "base/ProgramDirectory.h"
+#include "base/Settings.h"
 #include "base/Startup.h"
 #include "link/AcTransmitManage.h"
 #include "records/CSqlManagement.h"
@@ -17,9 +18,41 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
 
+namespace {
+
+constexpr const char* kHelpText =
+    "Usage: quorvantix [--home DIR] [--demo [N]] [Qt options]\n"
+    "       quorvantix --help | --version\n\n"
+    "The desktop program: search a segment, choose devices, push configurations and logos.\n\n"
+    "Options:\n"
+    "  --home DIR    use DIR as the program folder (default: QUORVANTIX_HOME, else the\n"
+    "                executable's folder)\n"
+    "  --demo [N]    emulate N devices (default 8) on a veth pair in a namespace of its own\n"
+    "                (needs root); pick its near end, qvd<pid>n, in the network-card chooser\n"
+    "  -h, --help    show this text and exit\n"
+    "  --version     print the version text and exit\n"
+    "Other options go to Qt (for instance -platform offscreen).\n\n"
+    "Exit codes: 0 closed normally, 1 the demo segment could not be made, 2 usage error.\n";
+
+} // namespace
+
 int main(int argc, char** argv) {
+    // Answered before anything starts: no lock, no folder, no window.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelpText, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s\n", BuildVersionText().c_str());
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--") == 0)
+            break;
+    }
     // Every file and folder the program makes is its operator's alone.
     ::umask(077);
     // The demo segment outlives the main window and is removed on the way out.

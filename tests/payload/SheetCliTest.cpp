@@ -1,33 +1,45 @@
+// sheet export, validate --sheet and push --sheet on the built quorvantix-cli,
+// without a network: every check compares the whole of stdout and stderr.
+
 #include "tests/support/TestSupport.h"
 #include "tests/xls/SheetTools.h"
 #include "xls/XlsWorkbook.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
 struct CliRun {
     int rc;
     std::string out;
+    std::string err;
 };
 
-CliRun Cli(const std::string& home, const std::string& args) {
-    std::string cmd = qvtest::BinDir() + "/quorvantix-cli --home " + home + " " + args + " 2>&1";
-    CliRun r{-1, {}};
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p)
-        return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.out.append(buf.data(), n);
-    int status = pclose(p);
-    r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+// Runs quorvantix-cli; pathFirst goes in front of PATH.
+CliRun Cli(const std::string& home, const std::vector<std::string>& args,
+           const std::string& pathFirst = {}) {
+    QStringList list{QStringLiteral("--home"), QString::fromStdString(home)};
+    for (const std::string& a : args)
+        list << QString::fromStdString(a);
+    QProcess p;
+    if (!pathFirst.empty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PATH"), QString::fromStdString(pathFirst) + QStringLiteral(":") +
+                                               env.value(QStringLiteral("PATH")));
+        p.setProcessEnvironment(env);
+    }
+    p.start(QString::fromStdString(qvtest::BinDir() + "quorvantix-cli"), list);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
 }
 
 const char* kTemplate = "<Value Name=\"LOID_OLD\" Value=\"theloid\"/>\r\n"
@@ -39,6 +51,13 @@ const char* kTemplate = "<Value Name=\"LOID_OLD\" Value=\"theloid\"/>\r\n"
                         "  <Value Name=\"pppPasswd\" Value=\"secret\"/>\r\n"
                         "  <Value Name=\"ChannelMode\" Value=\"2\"/>\r\n";
 
+const std::string kVidRule = "is invalid. Please check that the following rules are met:VLAN ID "
+                             "must be an integer ranging from 1 to 4094!";
+// As tab-separated output writes it: the rule's backslash doubled.
+const std::string kPppUserRule =
+    "is invalid. Please check that the following rules are met:userName must contain 1 to 63 "
+    "characters, except special characters &`()|\\\\<>;'\"";
+
 class SheetCliTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -49,44 +68,154 @@ protected:
                                        "/resources/bin/ExcelTemplate/Template.xls",
                                    dir.file("ExcelTemplate/Template.xls"));
         dir.write("t.xml", kTemplate);
+        // A planted spreadsheet opener: the command line must never start it.
+        dir.write("planted/xdg-open", "#!/bin/sh\necho \"$@\" > " + dir.file("launched") + "\n");
+        std::filesystem::permissions(dir.file("planted/xdg-open"),
+                                     std::filesystem::perms::owner_all);
     }
+
+    // Exports the sheet of two devices and returns its path.
+    std::string Export() {
+        const CliRun r = Cli(dir.path(), {"sheet", "export", "--template", dir.file("t.xml"),
+                                          "--mac", "aa:bb:cc:dd:ee:01", "AA-BB-CC-DD-EE-02"});
+        EXPECT_EQ(r.rc, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out.rfind(dir.file("ModifyExcel/ExcelFiels"), 0), 0u) << r.out;
+        EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << r.out;
+        return r.out.substr(0, r.out.find('\n'));
+    }
+
+    // The exported sheet, rows sorted the other way, the second device's VLAN
+    // id and the first one's PPPoE user broken.
+    std::string EditedSheet(const std::string& exported, const char* extraMacCell = nullptr) {
+        auto book = XlsWorkbook::Create();
+        EXPECT_TRUE(book->Load(exported));
+        XlsSheet& sheet = *book->GetSheet(0);
+        sheet.WriteStr(1, 0, "AA:BB:CC:DD:EE:02");
+        sheet.WriteStr(2, 0, "AA:BB:CC:DD:EE:01");
+        sheet.WriteStr(1, 2, "5000");
+        sheet.WriteStr(2, 3, "al;ice");
+        if (extraMacCell)
+            sheet.WriteStr(3, 0, extraMacCell);
+        const std::string path = dir.file(extraMacCell ? "extra.xls" : "edited.xls");
+        EXPECT_TRUE(book->Save(path));
+        return path;
+    }
+
     qvtest::TempProgramDir dir;
 };
 
 } // namespace
 
-TEST_F(SheetCliTest, ExportPrintsThePathAndPushRefusesABadSheet) {
-    CliRun r = Cli(dir.path(), "sheet export --template " + dir.file("t.xml") +
-                                   " --mac aa:bb:cc:dd:ee:01 AA:BB:CC:DD:EE:02");
-    ASSERT_EQ(r.rc, 0) << r.out;
-    std::string path = r.out.substr(0, r.out.find('\n'));
-    ASSERT_EQ(path.rfind(dir.file("ModifyExcel/ExcelFiels"), 0), 0u) << r.out;
+TEST_F(SheetCliTest, ExportWritesOneRowPerDeviceInListOrder) {
+    const std::string path = Export();
     auto book = XlsWorkbook::Create();
     ASSERT_TRUE(book->Load(path));
+    EXPECT_EQ(book->GetSheet(0)->ReadStr(1, 0).value_or(""), "AA:BB:CC:DD:EE:01");
     EXPECT_EQ(book->GetSheet(0)->ReadStr(2, 0).value_or(""), "AA:BB:CC:DD:EE:02");
     EXPECT_EQ(book->GetSheet(0)->ReadStr(1, 2).value_or(""), "41");
 
-    // The operator sorts the rows and breaks the second device's VLAN id.
-    book->GetSheet(0)->WriteStr(1, 0, "AA:BB:CC:DD:EE:02");
-    book->GetSheet(0)->WriteStr(2, 0, "AA:BB:CC:DD:EE:01");
-    book->GetSheet(0)->WriteStr(1, 2, "5000");
-    ASSERT_TRUE(book->Save(dir.file("edited.xls")));
-    r = Cli(dir.path(), "push --adapter qv-none --config " + dir.file("t.xml") + " --sheet " +
-                            dir.file("edited.xls") + " --mac AA:BB:CC:DD:EE:01 AA:BB:CC:DD:EE:02");
+    // --json: the path and the rows, keyed by the column names validate reads.
+    const CliRun json = Cli(dir.path(), {"sheet", "export", "--template=" + dir.file("t.xml"),
+                                         "--mac", "AA:BB:CC:DD:EE:01", "--json"});
+    ASSERT_EQ(json.rc, 0) << json.err;
+    EXPECT_EQ(json.err, "");
+    const QJsonObject doc = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+    const std::string jsonPath = doc.value(QStringLiteral("path")).toString().toStdString();
+    EXPECT_EQ(jsonPath.rfind(dir.file("ModifyExcel/ExcelFiels"), 0), 0u) << json.out;
+    EXPECT_EQ(json.out, "{\"path\":\"" + jsonPath +
+                            "\",\"rows\":[{\"WanName1\":\"INTERNET\",\"loginPassword\":\"root\","
+                            "\"loid\":\"theloid\",\"loidPassword\":\"\",\"mac\":"
+                            "\"AA:BB:CC:DD:EE:01\",\"ploamPassword\":\"\",\"pppPassword1\":"
+                            "\"secret\",\"pppUser1\":\"alice\",\"vid1\":\"41\"}]}\n");
+
+    // -o: the sheet goes to the named file (owner only) and nowhere else.
+    for (const auto& e : std::filesystem::directory_iterator(dir.file("ModifyExcel")))
+        std::filesystem::remove(e.path());
+    const CliRun named = Cli(dir.path(), {"sheet", "export", "--template", dir.file("t.xml"),
+                                          "--mac", "AA:BB:CC:DD:EE:01", "-o", dir.file("my.xls")});
+    EXPECT_EQ(named.rc, 0);
+    EXPECT_EQ(named.out, dir.file("my.xls") + "\n");
+    EXPECT_EQ(named.err, "");
+    ASSERT_TRUE(book->Load(dir.file("my.xls")));
+    EXPECT_EQ(book->GetSheet(0)->ReadStr(1, 0).value_or(""), "AA:BB:CC:DD:EE:01");
+    struct stat st {};
+    ASSERT_EQ(stat(dir.file("my.xls").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("ModifyExcel")));
+
+    const CliRun missing = Cli(dir.path(), {"sheet", "export", "--template",
+                                            dir.file("missing.xml"), "--mac", "AA:BB:CC:DD:EE:01"});
+    EXPECT_EQ(missing.rc, 2);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, "Quorvantix: Analysis xml settting error?\nsheet: --template " +
+                               dir.file("missing.xml") + ": no such file\n");
+}
+
+TEST_F(SheetCliTest, ValidateListsEveryFailingRowWithoutSending) {
+    const std::string edited = EditedSheet(Export());
+    const CliRun r =
+        Cli(dir.path(), {"validate", "--template", dir.file("t.xml"), "--sheet", edited});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "AA:BB:CC:DD:EE:02\tvid1\tThe MAC:AA:BB:CC:DD:EE:02 vid1 value:5000 " +
+                         kVidRule + "\nAA:BB:CC:DD:EE:01\tpppUser1\tThe MAC:AA:BB:CC:DD:EE:01 " +
+                         "pppUser1 " + kPppUserRule + "\n");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("ModifyXml")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("data.db")));
+
+    // The exported sheet itself passes.
+    const CliRun clean =
+        Cli(dir.path(), {"validate", "--template", dir.file("t.xml"), "--sheet", Export()});
+    EXPECT_EQ(clean.rc, 0) << clean.out;
+    EXPECT_EQ(clean.out, "");
+    EXPECT_EQ(clean.err, "");
+
+    const std::string extra = EditedSheet(Export(), "not-a-mac");
+    const CliRun bad =
+        Cli(dir.path(), {"validate", "--template", dir.file("t.xml"), "--sheet", extra});
+    EXPECT_EQ(bad.rc, 2);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(bad.err, "validate: --sheet " + extra +
+                           ": row 4: not a MAC address as exported (AA:BB:CC:DD:EE:FF): "
+                           "not-a-mac\n");
+}
+
+TEST_F(SheetCliTest, PushRefusesABadSheetAndNeverLaunchesAProgram) {
+    const std::string edited = EditedSheet(Export());
+    const std::string planted = dir.file("planted");
+    // The batch is the sheet's rows; the first failing row stops it before
+    // the adapter is looked at.
+    CliRun r =
+        Cli(dir.path(),
+            {"push", "--adapter", "qv-none", "--config", dir.file("t.xml"), "--sheet", edited},
+            planted);
     EXPECT_EQ(r.rc, 2);
-    EXPECT_NE(r.out.find("The MAC:AA:BB:CC:DD:EE:02 vid1 value:5000 is invalid."),
-              std::string::npos)
-        << r.out;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "The MAC:AA:BB:CC:DD:EE:02 vid1 value:5000 " + kVidRule + "\npush: --sheet " +
+                         edited + ": correct the row above in the sheet and push again\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("launched"))) << dir.read("launched");
     EXPECT_TRUE(std::filesystem::is_empty(dir.file("ModifyXml")));
 
-    r = Cli(dir.path(), "push --adapter qv-none --config " + dir.file("t.xml") + " --sheet " +
-                            dir.file("edited.xls") + " --mac AA:BB:CC:DD:EE:01 AA:BB:CC:DD:EE:03");
-    EXPECT_EQ(r.rc, 2);
-    EXPECT_NE(r.out.find("The MAC:AA:BB:CC:DD:EE:03 has no row in the parameter sheet."),
-              std::string::npos)
-        << r.out;
-
     r = Cli(dir.path(),
-            "sheet export --template " + dir.file("missing.xml") + " --mac AA:BB:CC:DD:EE:01");
+            {"push", "--adapter", "qv-none", "--config", dir.file("t.xml"), "--sheet", edited,
+             "--mac", "AA:BB:CC:DD:EE:01", "AA:BB:CC:DD:EE:03"},
+            planted);
     EXPECT_EQ(r.rc, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "The MAC:AA:BB:CC:DD:EE:03 has no row in the parameter sheet.\n"
+                     "push: --sheet " +
+                         edited + ": the rows cannot be read for this batch\n");
+
+    const std::string extra = EditedSheet(Export(), "02:00:00:00:00:0a");
+    r = Cli(dir.path(),
+            {"push", "--adapter", "qv-none", "--config", dir.file("t.xml"), "--sheet", extra},
+            planted);
+    EXPECT_EQ(r.rc, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "push: --sheet " + extra +
+                         ": row 4: not a MAC address as exported (AA:BB:CC:DD:EE:FF): "
+                         "02:00:00:00:00:0a\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("launched")));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("ModifyXml")));
 }

@@ -1,4 +1,6 @@
-// The rewrite and validate commands, run as a script would run them.
+// The command line's options, help, rewrite and validate, run as a script
+// would run them. Every check compares the whole of stdout and stderr, so an
+// extra message, a lost one or a wrong stream is seen.
 
 #include "tests/support/TestSupport.h"
 
@@ -25,14 +27,110 @@ struct CliRun {
 };
 
 CliRun Cli(const std::string& home, const std::vector<std::string>& args) {
-    QStringList list{QStringLiteral("--home"), QString::fromStdString(home)};
+    QStringList list;
+    if (!home.empty())
+        list << QStringLiteral("--home") << QString::fromStdString(home);
     for (const auto& a : args)
         list << QString::fromStdString(a);
     QProcess p;
     p.start(QString::fromStdString(qvtest::BinDir() + "quorvantix-cli"), list);
     EXPECT_TRUE(p.waitForFinished(30000));
-    return {p.exitCode(), p.readAllStandardOutput().toStdString(),
-            p.readAllStandardError().toStdString()};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+}
+
+void ExpectRun(const CliRun& r, int code, const std::string& out, const std::string& err) {
+    EXPECT_EQ(r.code, code) << r.err;
+    EXPECT_EQ(r.out, out);
+    EXPECT_EQ(r.err, err);
+}
+
+std::string Usage(const char* command, const char* synopsis) {
+    return std::string("Usage: quorvantix-cli ") + command + " " + synopsis +
+           "\nTry 'quorvantix-cli " + command + " --help' for more information.\n";
+}
+
+const char* kPushSynopsis =
+    "--adapter IFACE (--mac MAC... | --all | --sheet FILE.xls | --retry REPORT.json) "
+    "[--config FILE.xml] [--logo FILE.jpg] [OPTIONS]";
+const char* kRewriteSynopsis = "--template FILE.xml --mac MAC [--params FILE.json] [-o FILE]";
+const char* kValidateSynopsis =
+    "--template FILE.xml (--sheet FILE.xls | --params FILE.json [--wlan]) [--json]";
+
+TEST(CliOptions, EveryCommandHasItsOwnHelpOnStdout) {
+    for (const char* command : {"adapters", "discover", "push", "rewrite", "sheet", "validate"}) {
+        SCOPED_TRACE(command);
+        const CliRun asOption = Cli({}, {command, "--help"});
+        const CliRun asCommand = Cli({}, {"help", command});
+        const CliRun shortOption = Cli({}, {command, "-h"});
+        EXPECT_EQ(asOption.code, 0);
+        EXPECT_EQ(asOption.err, "");
+        EXPECT_EQ(asOption.out.rfind(std::string("Usage: quorvantix-cli ") + command, 0), 0u)
+            << asOption.out;
+        for (const char* part : {"\nOptions:\n", "\nOutput:\n", "\nExit codes:\n", "--help"})
+            EXPECT_NE(asOption.out.find(part), std::string::npos) << part;
+        ExpectRun(asCommand, 0, asOption.out, "");
+        ExpectRun(shortOption, 0, asOption.out, "");
+    }
+    const CliRun main = Cli({}, {"--help"});
+    EXPECT_EQ(main.code, 0);
+    EXPECT_EQ(main.err, "");
+    for (const char* command : {"adapters", "discover", "push", "rewrite", "sheet", "validate"})
+        EXPECT_NE(main.out.find(std::string("\n  ") + command + " "), std::string::npos) << command;
+    const CliRun version = Cli({}, {"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.err, "");
+    ASSERT_FALSE(version.out.empty());
+    EXPECT_EQ(version.out.find('\n'), version.out.size() - 1) << "one line ending in a newline";
+}
+
+TEST(CliOptions, UsageErrorsGoToStderrWithTheCommandsUsage) {
+    TempProgramDir dir;
+    const std::string mainUsage = "Usage: quorvantix-cli [--home DIR] COMMAND [OPTIONS]\n"
+                                  "Try 'quorvantix-cli --help' for more information.\n";
+    struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"push", "--adapter"},
+         "push: Missing value after '--adapter'.\n" + Usage("push", kPushSynopsis)},
+        {{"push", "--adapter", "x", "--bogus"},
+         "push: Unknown option 'bogus'.\n" + Usage("push", kPushSynopsis)},
+        {{"push", "--adapter", "x"},
+         "push: give --mac MAC..., --all, --sheet FILE.xls or --retry REPORT.json\n" +
+             Usage("push", kPushSynopsis)},
+        {{"push", "--adapter", "x", "--all", "--mac", "00:1A:2B:3C:4D:5E"},
+         "push: give either --mac MAC... or --all, not both\n" + Usage("push", kPushSynopsis)},
+        {{"push", "--all", "--config", "t.xml"},
+         "push: --adapter is required\n" + Usage("push", kPushSynopsis)},
+        {{"push", "--adapter", "x", "--all", "--broadcasts", "0"},
+         "push: --broadcasts needs a whole number from 1 to 100000, not '0'\n" +
+             Usage("push", kPushSynopsis)},
+        {{"push", "--adapter", "x", "--all", "--wait=soon"},
+         "push: --wait needs a whole number from 0 to 100000000, not 'soon'\n" +
+             Usage("push", kPushSynopsis)},
+        {{"push", "--adapter", "x", "--all", "stray"},
+         "push: unexpected argument stray\n" + Usage("push", kPushSynopsis)},
+        {{"rewrite", "--mac", "00:1A:2B:3C:4D:5E"},
+         "rewrite: --template and --mac are required\n" + Usage("rewrite", kRewriteSynopsis)},
+        {{"validate", "--template", "t.xml"},
+         "validate: give either --sheet FILE.xls or --params FILE.json\n" +
+             Usage("validate", kValidateSynopsis)},
+        {{"sheet", "import"},
+         "sheet export: unknown sub-command import\n" +
+             Usage("sheet export", "--template FILE.xml [--adapter IFACE [--broadcasts N]] "
+                                   "(--mac MAC... | --all) [-o FILE] [--json]")},
+        {{"adapters", "--json", "x"},
+         "adapters: unexpected argument x\n" + Usage("adapters", "[--json]")},
+        {{"frobnicate"}, "quorvantix-cli: unknown command: frobnicate\n" + mainUsage},
+        {{}, "quorvantix-cli: a command is required\n" + mainUsage},
+        {{"help", "frobnicate"}, "quorvantix-cli: unknown command: frobnicate\n" + mainUsage},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.empty() ? std::string("(none)") : c.args[0]);
+        ExpectRun(Cli(dir.path(), c.args), 2, "", c.err);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("data.db")));
 }
 
 std::string SmallJpeg() {
@@ -49,73 +147,191 @@ TEST(CliRewrite, WritesTheCopyWhereTheProgramDoes) {
     TempProgramDir dir;
     dir.write("ModifyXml/.keep", "");
     dir.write("t.xml", "WLAN_A\nWLAN1_B\n<Value Name=\"SSID\" Value=\"a\"/>\n");
-    dir.write("p.json", R"({"ssid5g": "five", "vid": ["7"], "wanCount": 1})");
-    CliRun r = Cli(dir.path(), {"rewrite", "--template", dir.file("t.xml"), "--mac",
-                                "00:1A:2B:3C:4D:5E", "--params", dir.file("p.json")});
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, dir.file("ModifyXml/001A2B3C4D5E.xml") + "\n");
-    EXPECT_EQ(dir.read("ModifyXml/001A2B3C4D5E.xml"),
-              "WLAN_A\r\nWLAN1_B\r\n  <Value Name=\"SSID\" Value=\"five\"/>\r\n");
+    dir.write("p.json", R"({"ssid_5g": "five", "vid1": "7"})");
+    const std::string copy = dir.file("ModifyXml/001A2B3C4D5E.xml");
+    const std::string rewritten =
+        "WLAN_A\r\nWLAN1_B\r\n  <Value Name=\"SSID\" Value=\"five\"/>\r\n";
+    ExpectRun(Cli(dir.path(), {"rewrite", "--template", dir.file("t.xml"), "--mac",
+                               "00:1A:2B:3C:4D:5E", "--params", dir.file("p.json")}),
+              0, copy + "\n", "");
+    EXPECT_EQ(dir.read("ModifyXml/001A2B3C4D5E.xml"), rewritten);
     // Without --params the template is copied unchanged.
-    r = Cli(dir.path(), {"rewrite", "--template", dir.file("t.xml"), "--mac", "00:1A:2B:3C:4D:5E"});
-    EXPECT_EQ(r.code, 0) << r.err;
+    ExpectRun(
+        Cli(dir.path(), {"rewrite", "--template", dir.file("t.xml"), "--mac", "00:1A:2B:3C:4D:5E"}),
+        0, copy + "\n", "");
     EXPECT_EQ(dir.read("ModifyXml/001A2B3C4D5E.xml"), dir.read("t.xml"));
+
+    // Every spelling of one MAC, and "--opt=value", give the one upper-case copy.
+    for (const char* mac : {"00:1a:2b:3c:4d:5e", "00-1A-2B-3C-4D-5E", "00-1a-2B-3c-4D-5e"}) {
+        SCOPED_TRACE(mac);
+        std::filesystem::remove(copy);
+        ExpectRun(Cli(dir.path(), {"rewrite", "--template=" + dir.file("t.xml"),
+                                   std::string("--mac=") + mac, "--params", dir.file("p.json")}),
+                  0, copy + "\n", "");
+        EXPECT_EQ(dir.read("ModifyXml/001A2B3C4D5E.xml"), rewritten);
+    }
+    int files = 0;
+    for ([[maybe_unused]] const auto& e :
+         std::filesystem::directory_iterator(dir.file("ModifyXml")))
+        ++files;
+    EXPECT_EQ(files, 2) << ".keep and the one copy";
+
+    // -o: the copy goes to the named file, readable by its owner only, and
+    // no second copy stays behind in ModifyXml.
+    std::filesystem::remove(copy);
+    ExpectRun(
+        Cli(dir.path(), {"rewrite", "--template", dir.file("t.xml"), "--mac", "00:1A:2B:3C:4D:5E",
+                         "--params", dir.file("p.json"), "-o", dir.file("mine.xml")}),
+        0, dir.file("mine.xml") + "\n", "");
+    EXPECT_EQ(dir.read("mine.xml"), rewritten);
+    struct stat st {};
+    ASSERT_EQ(stat(dir.file("mine.xml").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_FALSE(std::filesystem::exists(copy));
 }
 
-TEST(CliRewrite, Refusals) {
+TEST(CliRewrite, ParameterFilesUseTheSheetsColumnNames) {
+    TempProgramDir dir;
+    dir.write("ModifyXml/.keep", "");
+    dir.write("t.xml", "WLAN_A\nWLAN1_B\n<ATM_VC_TBL>\n<Value Name=\"vid\" Value=\"5\"/>\n"
+                       "<Value Name=\"pppUser\" Value=\"u\"/>\n<Value Name=\"ChannelMode\" "
+                       "Value=\"2\"/>\n<Value Name=\"SSID\" Value=\"a\"/>\n"
+                       "<Value Name=\"WPAPSK\" Value=\"b\"/>\n");
+    struct {
+        const char* name;
+        const char* json;
+    } spellings[] = {
+        {"sheet columns",
+         R"({"mac":"00:1A:2B:3C:4D:5E","vid1":"10","pppUser1":"alice","ssid_5g":"five",
+             "wlanPsk_5g":"fivekey1","ssid_2.4g":"two","wlanPsk_2.4g":"twokey12"})"},
+        {"older keys",
+         R"({"mac":"00:1A:2B:3C:4D:5E","wanCount":1,"vid":["10"],"pppUser":["alice"],
+             "ssid5g":"five","wlanPsk5g":"fivekey1","ssid24g":"two","wlanPsk24g":"twokey12"})"},
+        {"an array, chosen by MAC",
+         R"([{"mac":"00:1A:2B:3C:4D:01","vid1":"99"},
+             {"mac":"00:1a:2b:3c:4d:5e","vid1":"10","pppUser1":"alice","ssid_5g":"five",
+              "wlanPsk_5g":"fivekey1","ssid_2.4g":"two","wlanPsk_2.4g":"twokey12"}])"},
+    };
+    std::string first;
+    for (const auto& s : spellings) {
+        SCOPED_TRACE(s.name);
+        dir.write("p.json", s.json);
+        ExpectRun(Cli(dir.path(), {"rewrite", "--template", dir.file("t.xml"), "--mac",
+                                   "00:1A:2B:3C:4D:5E", "--params", dir.file("p.json")}),
+                  0, dir.file("ModifyXml/001A2B3C4D5E.xml") + "\n", "");
+        const std::string copy = dir.read("ModifyXml/001A2B3C4D5E.xml");
+        EXPECT_NE(copy.find("Value=\"10\""), std::string::npos) << copy;
+        EXPECT_NE(copy.find("Value=\"alice\""), std::string::npos) << copy;
+        EXPECT_NE(copy.find("Value=\"five\""), std::string::npos) << copy;
+        if (first.empty())
+            first = copy;
+        EXPECT_EQ(copy, first);
+    }
+}
+
+TEST(CliRewrite, RefusalsNameTheFileOrOption) {
     TempProgramDir dir;
     dir.write("t.xml", "x\n");
     dir.write("bad.json", "[1,2]");
+    dir.write("unknown.json", R"({"mac":"00:1A:2B:3C:4D:5E","ssid":"typo"})");
+    dir.write("typed.json", R"([{"vid1":"1"},{"loid":[1]}])");
+    dir.write("two.json", R"([{"mac":"00:1A:2B:3C:4D:01"},{"mac":"00:1A:2B:3C:4D:02"}])");
     const std::string mac = "00:1A:2B:3C:4D:5E";
+    const std::string rw = "rewrite";
     struct {
         std::vector<std::string> args;
-        const char* message;
+        std::string err;
     } cases[] = {
-        {{"rewrite", "--template", dir.file("t.xml"), "--mac", "00:1A"}, "not a MAC address"},
-        {{"rewrite", "--template", dir.file("t.xml"), "--mac", mac, "--params",
-          dir.file("bad.json")},
-         "expected an object"},
-        {{"rewrite", "--template", dir.file("t.xml"), "--mac", mac, "--params",
-          dir.file("none.json")},
-         "cannot read"},
+        {{rw, "--template", dir.file("t.xml"), "--mac", "00:1A"},
+         "rewrite: --mac 00:1A: not a MAC address\n"},
+        {{rw, "--template", dir.file("t.xml"), "--mac", "00:1a-2b:3c:4d:5e"},
+         "rewrite: --mac 00:1a-2b:3c:4d:5e: not a MAC address\n"},
+        {{rw, "--template", dir.file("t.xml"), "--mac", "001a2b3c4d5e"},
+         "rewrite: --mac 001a2b3c4d5e: not a MAC address\n"},
+        {{rw, "--template", dir.file("none.xml"), "--mac", mac},
+         "rewrite: --template " + dir.file("none.xml") + ": no such file\n"},
+        {{rw, "--template", dir.path(), "--mac", mac},
+         "Quorvantix: Xml file is not a regular file!\nrewrite: --template " + dir.path() +
+             ": not a regular file\n"},
+        {{rw, "--template", dir.file("t.xml"), "--mac", mac, "--params", dir.file("bad.json")},
+         "rewrite: --params " + dir.file("bad.json") + ": item 1 is not an object\n"},
+        {{rw, "--template", dir.file("t.xml"), "--mac", mac, "--params", dir.file("none.json")},
+         "rewrite: --params " + dir.file("none.json") +
+             ": cannot read this file (a regular file of at most 16 MiB is needed)\n"},
+        {{rw, "--template", dir.file("t.xml"), "--mac", mac, "--params", dir.file("unknown.json")},
+         "rewrite: --params " + dir.file("unknown.json") + ": unknown key \"ssid\"\n"},
+        {{rw, "--template", dir.file("t.xml"), "--mac", mac, "--params", dir.file("typed.json")},
+         "rewrite: --params " + dir.file("typed.json") + ": item 2: \"loid\" must be a string\n"},
+        {{rw, "--template", dir.file("t.xml"), "--mac", mac, "--params", dir.file("two.json")},
+         "rewrite: --params " + dir.file("two.json") + ": no record has \"mac\": \"" + mac +
+             "\"\n"},
     };
-    for (const auto& c : cases) {
-        CliRun r = Cli(dir.path(), c.args);
-        EXPECT_EQ(r.code, 2);
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-    }
+    for (const auto& c : cases)
+        ExpectRun(Cli(dir.path(), c.args), 2, "", c.err);
     // No ModifyXml folder: the copy cannot be written.
     dir.write("p.json", "{}");
-    CliRun r = Cli(dir.path(), {"rewrite", "--template", dir.file("t.xml"), "--mac", mac,
-                                "--params", dir.file("p.json")});
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("Modify New Xml file fail!"), std::string::npos) << r.err;
+    ExpectRun(Cli(dir.path(), {rw, "--template", dir.file("t.xml"), "--mac", mac, "--params",
+                               dir.file("p.json")}),
+              2, "",
+              "Quorvantix: Modify New Xml file fail!\nrewrite: the copy for " + mac +
+                  " cannot be written to " + dir.file("ModifyXml/001A2B3C4D5E.xml") + "\n");
 }
 
-TEST(CliValidate, ReportsFirstFailure) {
+const char* kVidTemplate = "ATM_VC_TBL\n<Value Name=\"vid\" Value=\"5\"/>\n"
+                           "<Value Name=\"ChannelMode\" Value=\"1\"/>\n";
+const char* kVidRule = "is invalid. Please check that the following rules are met:VLAN ID "
+                       "must be an integer ranging from 1 to 4094!";
+
+TEST(CliValidate, ReportsEveryFailingRecord) {
     TempProgramDir dir;
-    dir.write("t.xml", "ATM_VC_TBL\n<Value Name=\"vid\" Value=\"5\"/>\n"
-                       "<Value Name=\"ChannelMode\" Value=\"1\"/>\n");
-    dir.write("ok.json", R"([{"mac": "AA:AA:AA:AA:AA:AA", "wanCount": 1, "vid": ["10"],
+    dir.write("t.xml", kVidTemplate);
+    dir.write("ok.json", R"([{"mac": "AA:AA:AA:AA:AA:AA", "vid1": "10",
                              "loginPassword": "admin"}])");
-    dir.write("bad.json", R"([{"mac": "AA:AA:AA:AA:AA:AA", "wanCount": 1, "vid": [4095],
-                              "loginPassword": "admin"}])");
-    CliRun r = Cli(dir.path(),
-                   {"validate", "--template", dir.file("t.xml"), "--params", dir.file("ok.json")});
-    EXPECT_EQ(r.code, 0) << r.err;
-    r = Cli(dir.path(),
-            {"validate", "--template", dir.file("t.xml"), "--params", dir.file("bad.json")});
-    EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err.rfind("The MAC:AA:AA:AA:AA:AA:AA vid1 value:4095 is invalid.", 0), 0u) << r.err;
+    dir.write("one.json", R"({"mac": "AA:AA:AA:AA:AA:AA", "vid1": "10",
+                             "loginPassword": "admin"})");
+    dir.write("bad.json", R"([{"mac": "AA:AA:AA:AA:AA:01", "vid1": 4095, "loginPassword": "admin"},
+                              {"mac": "AA:AA:AA:AA:AA:02", "vid1": "7", "loginPassword": "admin"},
+                              {"mac": "AA:AA:AA:AA:AA:03", "vid1": "0", "loginPassword": "a b"}])");
+    ExpectRun(Cli(dir.path(),
+                  {"validate", "--template", dir.file("t.xml"), "--params", dir.file("ok.json")}),
+              0, "", "");
+    ExpectRun(Cli(dir.path(),
+                  {"validate", "--template", dir.file("t.xml"), "--params", dir.file("one.json")}),
+              0, "", "");
+    ExpectRun(Cli(dir.path(),
+                  {"validate", "--template", dir.file("t.xml"), "--params", dir.file("bad.json")}),
+              1,
+              std::string("AA:AA:AA:AA:AA:01\tvid1\tThe MAC:AA:AA:AA:AA:AA:01 vid1 value:4095 ") +
+                  kVidRule + "\nAA:AA:AA:AA:AA:03\tvid1\tThe MAC:AA:AA:AA:AA:AA:03 vid1 value:0 " +
+                  kVidRule + "\n",
+              "");
+    const CliRun json = Cli(dir.path(), {"validate", "--template", dir.file("t.xml"), "--params",
+                                         dir.file("bad.json"), "--json"});
+    EXPECT_EQ(json.code, 1);
+    EXPECT_EQ(json.err, "");
+    EXPECT_EQ(json.out, std::string("[{\"column\":\"vid1\",\"mac\":\"AA:AA:AA:AA:AA:01\","
+                                    "\"rule\":\"The MAC:AA:AA:AA:AA:AA:01 vid1 value:4095 ") +
+                            kVidRule +
+                            "\"},{\"column\":\"vid1\",\"mac\":\"AA:AA:AA:AA:AA:03\","
+                            "\"rule\":\"The MAC:AA:AA:AA:AA:AA:03 vid1 value:0 " +
+                            kVidRule + "\"}]\n");
     // With --wlan the radio fields are tested too.
-    r = Cli(dir.path(), {"validate", "--template", dir.file("t.xml"), "--params",
-                         dir.file("ok.json"), "--wlan"});
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("ssid_2.4g is invalid"), std::string::npos) << r.err;
-    r = Cli(dir.path(),
-            {"validate", "--template", dir.file("none.xml"), "--params", dir.file("ok.json")});
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("Analysis xml settting error?"), std::string::npos) << r.err;
+    const CliRun wlan = Cli(dir.path(), {"validate", "--template", dir.file("t.xml"), "--params",
+                                         dir.file("ok.json"), "--wlan"});
+    EXPECT_EQ(wlan.code, 1);
+    EXPECT_EQ(wlan.err, "");
+    EXPECT_EQ(wlan.out.rfind("AA:AA:AA:AA:AA:AA\tssid_2.4g\tThe MAC:AA:AA:AA:AA:AA:AA ssid_2.4g "
+                             "is invalid.",
+                             0),
+              0u)
+        << wlan.out;
+    EXPECT_EQ(wlan.out.find('\n'), wlan.out.size() - 1) << wlan.out;
+    // A missing template: the program's message, then which file and why.
+    ExpectRun(Cli(dir.path(), {"validate", "--template", dir.file("none.xml"), "--params",
+                               dir.file("ok.json")}),
+              2, "",
+              "Quorvantix: Analysis xml settting error?\nvalidate: --template " +
+                  dir.file("none.xml") + ": no such file\n");
 }
 
 } // namespace
@@ -133,32 +349,36 @@ TEST(CliPush, RefusedInputExitsTwoAndWritesNothing) {
     const std::string mac = "00:1A:2B:3C:4D:5E";
     struct {
         std::vector<std::string> args;
-        const char* message;
+        std::string err;
     } cases[] = {
-        {{"push", "--mac", mac, "--config", dir.file("t.xml")}, "--adapter is required"},
-        {{"push", "--adapter", "x", "--config", dir.file("t.xml")}, "either --mac"},
-        {{"push", "--adapter", "x", "--all", "--mac", mac}, "either --mac"},
-        {{"push", "--adapter", "x", "--mac", "00:1A:2B"}, "not a MAC address"},
-        {{"push", "--adapter", "x", "--all", "--broadcasts", "0"}, "--broadcasts"},
-        {{"push", "--adapter", "x", "--all"}, "Please choose xml or logo info!"},
-        {{"push", "--adapter", "x", "--all", "--config", dir.file("none.xml")}, "cannot read"},
+        {{"push", "--adapter", "x", "--mac", "00:1A:2B"},
+         "push: --mac 00:1A:2B: not a MAC address\n"},
+        {{"push", "--adapter", "x", "--all"},
+         "Please choose xml or logo info!\npush: give --config FILE.xml, --logo FILE.jpg or "
+         "both\n"},
+        {{"push", "--adapter", "x", "--all", "--config", dir.file("none.xml")},
+         "push: --config " + dir.file("none.xml") + ": no such file\n"},
+        {{"push", "--adapter", "x", "--all", "--sheet", dir.file("ModifyXml")},
+         "push: --sheet " + dir.file("ModifyXml") + ": not a regular file\n"},
         {{"push", "--adapter", "x", "--all", "--config", dir.file("big.xml")},
-         "Xml file cannot be larger than 300000 bytes!"},
+         "Quorvantix: Xml file cannot be larger than 300000 bytes!\npush: --config " +
+             dir.file("big.xml") + ": the template is too large\n"},
         {{"push", "--adapter", "x", "--all", "--logo", dir.file("big.jpg")},
-         "Picture file cannot be larger than 6000 bytes!"},
+         "Quorvantix: Picture file cannot be larger than 6000 bytes!\npush: --logo " +
+             dir.file("big.jpg") + ": the picture is refused\n"},
         {{"push", "--adapter", "x", "--all", "--logo", dir.file("LOGO.JPG"), "--config",
           dir.file("T.XML")},
-         "Modify file is not .jpg file!"},
+         "Quorvantix: Modify file is not .jpg file!\npush: --logo " + dir.file("LOGO.JPG") +
+             ": the name must end in .jpg\n"},
         {{"push", "--adapter", "x", "--all", "--config", dir.file("T.XML")},
-         "Modify file is not .xml file!"},
+         "Quorvantix: Modify file is not .xml file!\npush: --config " + dir.file("T.XML") +
+             ": the name must end in .xml\n"},
         {{"push", "--adapter", "no-such-adapter", "--mac", mac, "--config", dir.file("t.xml")},
-         "no such adapter"},
+         "push: --adapter no-such-adapter: no such adapter\n"},
     };
     for (const auto& c : cases) {
-        CliRun r = Cli(dir.path(), c.args);
-        EXPECT_EQ(r.code, 2) << c.message;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-        EXPECT_TRUE(r.out.empty()) << r.out;
+        SCOPED_TRACE(c.err);
+        ExpectRun(Cli(dir.path(), c.args), 2, "", c.err);
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("ModifyXml/001A2B3C4D5E.xml")));
 }

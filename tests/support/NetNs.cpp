@@ -89,7 +89,8 @@ NetNs::Entered::~Entered() {
     }
 }
 
-pid_t NetNs::Spawn(const std::vector<std::string>& argv, const std::string& stdoutPath) const {
+pid_t NetNs::Spawn(const std::vector<std::string>& argv, const std::string& stdoutPath,
+                   const std::string& stderrPath) const {
     if (argv.empty())
         return -1;
     std::vector<char*> args;
@@ -103,6 +104,9 @@ pid_t NetNs::Spawn(const std::vector<std::string>& argv, const std::string& stdo
     int outFd = -1;
     if (!stdoutPath.empty())
         outFd = open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int errFd = -1;
+    if (!stderrPath.empty())
+        errFd = open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const pid_t pid = fork();
     if (pid == 0) {
         // The child ends with its parent, so an interrupted test or benchmark
@@ -112,12 +116,16 @@ pid_t NetNs::Spawn(const std::vector<std::string>& argv, const std::string& stdo
             _exit(127);
         if (outFd >= 0)
             dup2(outFd, STDOUT_FILENO);
+        if (errFd >= 0)
+            dup2(errFd, STDERR_FILENO);
         execv(args[0], args.data());
         _exit(127);
     }
     close(nsFd);
     if (outFd >= 0)
         close(outFd);
+    if (errFd >= 0)
+        close(errFd);
     return pid;
 }
 

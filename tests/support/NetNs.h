@@ -42,8 +42,9 @@ public:
     };
 
     // Starts argv[0] (a path) inside the namespace; its stdout goes to
-    // stdoutPath when given. Returns the pid, or -1.
-    pid_t Spawn(const std::vector<std::string>& argv, const std::string& stdoutPath = {}) const;
+    // stdoutPath and its stderr to stderrPath when given. Returns the pid, or -1.
+    pid_t Spawn(const std::vector<std::string>& argv, const std::string& stdoutPath = {},
+                const std::string& stderrPath = {}) const;
 
 private:
     std::string name_, toolSide_, deviceSide_;

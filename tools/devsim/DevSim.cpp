@@ -5,6 +5,7 @@
 // (lost, late, doubled or wrong acknowledgements, silent devices) are chosen
 // by option and drawn from a seeded generator, so runs repeat.
 
+#include "base/Settings.h"
 #include "link/CaptureHandle.h"
 #include "link/TransmitFrame.h"
 
@@ -22,6 +23,7 @@
 #include <queue>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -59,6 +61,7 @@ struct Options {
 
 struct Receiver {
     bool inFile = false;
+    int chunksInFile = 0;
     bool haveLast = false;
     std::uint8_t lastFrame[kFrameSize] = {};
     std::string content;
@@ -86,15 +89,22 @@ struct Pending {
     bool operator>(const Pending& o) const { return at != o.at ? at > o.at : order > o.order; }
 };
 
-void Usage() {
+void PrintHelp(FILE* out) {
     std::fprintf(
-        stderr,
-        "Usage: quorvantix-devsim --interface IFACE [options]\n"
+        out,
+        "Usage: quorvantix-devsim --interface IFACE [OPTIONS]\n"
+        "       quorvantix-devsim --help | --version\n\n"
+        "Emulated devices on one Ethernet interface: they answer discovery requests,\n"
+        "acknowledge data frames and send a verdict after the last chunk of each file.\n\n"
+        "Options:\n"
+        "  --interface IFACE     the interface to serve on (required)\n"
         "  --count N             number of devices (default 1)\n"
         "  --first-mac MAC       MAC of the first device; the others follow (02:00:00:00:00:01)\n"
         "  --ssid2/--ssid5/--key2/--key5 TEXT  reported texts; {n} is the device number\n"
         "  --single-band         report no 5 GHz values\n"
-        "  --output DIR          keep every received file: DIR/<MAC>-<para|logo>-<n>\n"
+        "  --output DIR          keep every received file as DIR/<MAC>-<kind>-<n>: the MAC\n"
+        "                        with '-' separators (02-00-00-00-00-01), the kind para or\n"
+        "                        logo, n counting that device's files of that kind from 1\n"
         "  --verdict success|fail|none   verdict after the last chunk (default success)\n"
         "  --verdict-delay MS    delay of the verdict\n"
         "  --drop-data P         share of data frames ignored (0..1)\n"
@@ -107,10 +117,18 @@ void Usage() {
         "  --stop-after K        devices stop answering data after K chunks\n"
         "  --seed S              seed of the fault draws (default 1)\n"
         "  --ready-file PATH     written once the interface is open\n"
-        "A summary is printed at SIGINT or SIGTERM.\n");
+        "  -h, --help            show this text and exit\n"
+        "  --version             print the version text and exit\n\n"
+        "Output: \"serving N devices on IFACE\" once the interface is open; at SIGINT or\n"
+        "SIGTERM a summary, one \"name count\" line each (devices, discovery-requests,\n"
+        "replies, data-frames, duplicates, acks, dropped-data, dropped-acks, files,\n"
+        "verdicts-success, verdicts-fail, ignored).\n\n"
+        "Exit codes: 0 stopped by a signal, 1 the interface cannot be opened, 2 usage error.\n");
 }
 
-bool ParseArgs(int argc, char** argv, Options& o) {
+enum class Parsed { Run, Help, Version, Error };
+
+Parsed ParseArgs(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -132,10 +150,12 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             continue;
         }
         if (a == "--help" || a == "-h")
-            return false;
+            return Parsed::Help;
+        if (a == "--version")
+            return Parsed::Version;
         if ((v = value()) == nullptr) {
             std::fprintf(stderr, "%s needs a value\n", a.c_str());
-            return false;
+            return Parsed::Error;
         }
         if (a == "--interface")
             o.interface = v;
@@ -146,7 +166,7 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             std::transform(t.begin(), t.end(), t.begin(), ::toupper);
             if (!ParseMacText(t, o.firstMac)) {
                 std::fprintf(stderr, "bad MAC: %s\n", v);
-                return false;
+                return Parsed::Error;
             }
         } else if (a == "--ssid2")
             o.ssid2 = v;
@@ -164,7 +184,7 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             o.noVerdict = t == "none";
             if (t != "fail" && t != "none" && t != "success") {
                 std::fprintf(stderr, "bad verdict: %s\n", v);
-                return false;
+                return Parsed::Error;
             }
         } else if (a == "--verdict-delay")
             o.verdictDelayMs = std::atoi(v);
@@ -184,14 +204,14 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             o.readyFile = v;
         else {
             std::fprintf(stderr, "unknown option: %s\n", a.c_str());
-            return false;
+            return Parsed::Error;
         }
     }
     if (o.interface.empty() || o.count < 1) {
         std::fprintf(stderr, "--interface is required and --count must be at least 1\n");
-        return false;
+        return Parsed::Error;
     }
-    return true;
+    return Parsed::Run;
 }
 
 std::string Expand(const std::string& pattern, int n) {
@@ -235,19 +255,28 @@ public:
         handle_.SetNonBlocking();
         if (!o_.outputDir.empty())
             std::filesystem::create_directories(o_.outputDir);
+        std::printf("serving %zu devices on %s\n", devices_.size(), o_.interface.c_str());
+        std::fflush(stdout);
         if (!o_.readyFile.empty())
             std::ofstream(o_.readyFile) << "ready\n";
         while (!g_stop) {
             const std::uint8_t* data = nullptr;
             std::size_t length = 0;
             int handled = 0;
-            while (handled < 1024 && handle_.Next(data, length) == 1) {
+            int read = 0;
+            while (handled < 1024 && (read = handle_.Next(data, length)) == 1) {
                 OnFrame(FrameFromCapture(data, length));
                 ++handled;
             }
             FlushDue();
             if (handled > 0)
                 continue;
+            if (read < 0) {
+                // A failing read (an adapter gone) fails again at once: wait
+                // a little instead of spinning a core.
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
             int timeoutMs = 100;
             if (!pending_.empty()) {
                 const auto until = pending_.top().at - Clock::now();
@@ -360,7 +389,9 @@ private:
             if (position == ChunkFirst || !r.inFile) {
                 r.content.clear();
                 r.inFile = true;
+                r.chunksInFile = 0;
             }
+            ++r.chunksInFile;
             const std::size_t n = std::min<std::size_t>(f.DataLength(), kChunkSize);
             r.content.append(reinterpret_cast<const char*>(f.bytes + frame::kData), n);
             std::memcpy(r.lastFrame, f.bytes, kFrameSize);
@@ -369,6 +400,13 @@ private:
         Acknowledge(d, f);
         if (!duplicate && f.ChunkPositionField() == ChunkLast) {
             r.inFile = false;
+            // The same one-chunk file sent again is frame for frame its last
+            // frame: forget that frame, or the new file would be taken for a
+            // retransmission and never answered. The last chunk of a longer
+            // file carries a later sequence number than any first chunk, so
+            // it stays known and a retransmission of it is still recognised.
+            if (r.chunksInFile == 1)
+                r.haveLast = false;
             FileDone(d, category, r, f);
         }
     }
@@ -441,9 +479,18 @@ private:
 
 int main(int argc, char** argv) {
     Options options;
-    if (!ParseArgs(argc, argv, options)) {
-        Usage();
+    switch (ParseArgs(argc, argv, options)) {
+    case Parsed::Help:
+        PrintHelp(stdout);
+        return 0;
+    case Parsed::Version:
+        std::printf("%s\n", BuildVersionText().c_str());
+        return 0;
+    case Parsed::Error:
+        std::fprintf(stderr, "Try 'quorvantix-devsim --help' for more information.\n");
         return 2;
+    case Parsed::Run:
+        break;
     }
     struct sigaction sa {};
     sa.sa_handler = OnSignal;
