@@ -112,7 +112,9 @@ for ((i = 0; i < 500; i++)); do
     [ -S "/tmp/.X11-unix/X$display" ] && break
     sleep 0.01
 done
-as_nobody env DISPLAY=":$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$SCRATCH/runtime" \
+# Started directly (not through a function) so that $! is the program itself.
+setpriv --reuid=nobody --regid=nogroup --clear-groups --reset-env env HOME="$USER_HOME" \
+    DISPLAY=":$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$SCRATCH/runtime" \
     "$ROOT/usr/bin/quorvantix" >"$SCRATCH/desktop.out" 2>&1 &
 DESKTOP=$!
 CLEANUP+=("kill $DESKTOP")
@@ -133,7 +135,8 @@ check "the desktop program's record store is the user's and 0600" "nobody 600" \
 wm_class="$(sed -n 's/^StartupWMClass=//p' "$ROOT/usr/share/applications/quorvantix.desktop")"
 check "the window's class is the desktop entry's StartupWMClass" "\"quorvantix\", \"$wm_class\"" \
     "$(echo "$classes" | sort -u)"
-check "the desktop program keeps running" yes "$(kill -0 "$DESKTOP" 2>/dev/null && echo yes || echo no)"
+check "the desktop program keeps running" yes \
+    "$(ps -o comm= -p "$DESKTOP" | grep -qx quorvantix && echo yes || echo no)"
 kill "$DESKTOP"
 wait "$DESKTOP" 2>/dev/null || true
 cat "$SCRATCH/desktop.out"
@@ -194,9 +197,8 @@ push_as_nobody() {
     make_segment
     mkdir -p "$SCRATCH/out"
     start_devsim "$ROOT/usr/bin/quorvantix-devsim" --count 2 --output "$SCRATCH/out"
-    # A logo within the device's limits (229 x 51 pixels, 6000 bytes); the
-    # picture is read by its content, whatever its name says.
-    cp "$ROOT/usr/share/icons/hicolor/48x48/apps/quorvantix.png" "$SCRATCH/logo.jpg"
+    # A logo within the device's limits (229 x 51 pixels, 6000 bytes).
+    python3 "$SRC/tests/packaging/tiny_jpeg.py" "$SCRATCH/logo.jpg"
     chmod 0644 "$SCRATCH/logo.jpg"
     set +e
     found="$(as_operator --groups="$GID" discover --adapter "$TOOL_END" --broadcasts 1 \
