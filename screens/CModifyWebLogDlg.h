@@ -21,6 +21,8 @@ public:
     void OnRetryFailed();
 
     CTButtonPicture* ModifyButton() const { return m_modify; }
+    CTButtonPicture* RetryButton() const { return m_retry; }
+    const BatchFollower& Batch() const { return m_batch; }
     const QTimer& RefreshTimer() const { return m_timer; }
 
 protected:

@@ -1,12 +1,15 @@
 // Transfer benchmark: the round-trip bound of the capture wrapper, one
 // 300000-byte file, 50 and 200 devices with a logo and a configuration each,
-// and one silent device, all over one veth pair against quorvantix-devsim.
-// Prints wall time, CPU seconds of this process, and peak RSS.
+// and one silent device, all over one veth pair against quorvantix-devsim;
+// then 1000 devices with the store's live progress off and on, and the
+// store's progress writes per second. Prints wall time, CPU seconds of this
+// process, and peak RSS.
 
 #include "link/CaptureHandle.h"
 #include "link/SendFile.h"
 #include "link/TransferRunner.h"
 #include "link/TransmitFrame.h"
+#include "records/CSqlManagement.h"
 #include "tests/support/NetNs.h"
 
 #include <algorithm>
@@ -121,29 +124,49 @@ double RoundTripMicros(const std::string& iface, const std::uint8_t tool[6]) {
     return samples[samples.size() / 2];
 }
 
+// Runs one job per device at once. With a store, every device has a row
+// marked Operating, and liveProgress says whether the transfers publish
+// their bytes into it while they run.
 void ManyDevices(const qvtest::NetNs& ns, const std::string& dir, const std::uint8_t tool[6],
-                 int count, const char* name) {
+                 int count, const char* name, std::size_t configBytes = 60000,
+                 CSqlManagement* store = nullptr, bool liveProgress = false) {
     Devsim sim(ns, dir, {"--count", std::to_string(count), "--first-mac", "02:00:00:00:00:00"});
     const std::string logo = WriteBytes(dir + "/logo.jpg", 6000, 1, true, false);
     std::vector<TransferJob> jobs;
     for (int i = 0; i < count; ++i) {
         std::uint8_t mac[6];
         DeviceMac(i, mac);
-        const std::string config = WriteBytes(dir + "/c" + std::to_string(i) + ".xml", 60000,
+        const std::string config = WriteBytes(dir + "/c" + std::to_string(i) + ".xml", configBytes,
                                               static_cast<unsigned>(i), false, true);
         jobs.push_back(MakeTransferJob(mac, tool, 3, config, logo));
+        if (store != nullptr) {
+            DiscoveredDevice d{};
+            std::memcpy(d.macText, MacTextUpper(mac).c_str(), 17);
+            std::strcpy(d.time, "2026-01-01 00:00:00");
+            store->SaveDiscoveredDevice(d);
+            store->SetLogStatus(MacTextUpper(mac), Operating);
+            store->SetParaStatus(MacTextUpper(mac), Operating);
+        }
     }
     const std::string device = ns.toolSide();
+    const std::uint64_t writesBefore = store != nullptr ? store->ProgressWrites() : 0;
     Measure m;
     std::vector<std::thread> threads;
     for (const TransferJob& job : jobs)
-        threads.emplace_back([job, device] {
+        threads.emplace_back([job, device, store, liveProgress] {
             RunTransferJob(
-                job, [device] { return device; }, nullptr);
+                job, [device] { return device; }, store, {}, liveProgress);
         });
     for (std::thread& t : threads)
         t.join();
-    m.Print(name);
+    char extra[96] = "";
+    if (store != nullptr) {
+        const double wall = std::chrono::duration<double>(Clock::now() - m.start).count();
+        const std::uint64_t writes = store->ProgressWrites() - writesBefore;
+        std::snprintf(extra, sizeof extra, "progress writes %llu (%.0f/s)",
+                      static_cast<unsigned long long>(writes), writes / wall);
+    }
+    m.Print(name, extra);
 }
 } // namespace
 
@@ -192,6 +215,12 @@ int main() {
     }
     ManyDevices(ns, dir, tool, 50, "(b) 50 devices, 6000 + 60000");
     ManyDevices(ns, dir, tool, 200, "(c) 200 devices, 6000 + 60000");
+    {
+        // The store's progress costs next to nothing beside the transfers.
+        CSqlManagement store(dir + "/");
+        ManyDevices(ns, dir, tool, 1000, "(e) 1000 devices, progress off", 30000, &store, false);
+        ManyDevices(ns, dir, tool, 1000, "(e) 1000 devices, progress on", 30000, &store, true);
+    }
     {
         Devsim sim(ns, dir, {"--silent", "1", "--first-mac", "02:00:00:00:00:00"});
         std::uint8_t device[6];
