@@ -9,14 +9,14 @@ PACKAGES=(
     libpcap-dev libsqlite3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    iproute2 tcpdump procps
+    iproute2 tcpdump procps libcap2-bin util-linux
     python3 python3-xlrd libreoffice-calc-nogui gnumeric
 )
 if [ "${1:-}" = "--runtime" ]; then
     # Enough to build and run the program.
     PACKAGES=(build-essential cmake ninja-build ccache pkg-config qt6-base-dev qt6-base-dev-tools
               libgl-dev fonts-dejavu-core libpcap-dev libsqlite3-dev libgtest-dev libgmock-dev
-              libbenchmark-dev iproute2 procps)
+              libbenchmark-dev iproute2 procps libcap2-bin util-linux)
 fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update

@@ -34,7 +34,9 @@ int SelectAdapterNamed(AcTransmitManage& link, const std::string& name, const ch
     if (adapter == adapters.end())
         return Refuse(std::string(command) + ": no such adapter: " + name);
     if (!link.SelectAdapter(*adapter)) {
-        std::fprintf(stderr, "%s: cannot listen on %s\n", command, name.c_str());
+        const std::string why = link.OpenError();
+        std::fprintf(stderr, "%s: %s\n", command,
+                     why.empty() ? ("cannot listen on " + name).c_str() : why.c_str());
         return kExitFailed;
     }
     return kExitOk;
@@ -49,6 +51,7 @@ void SearchSegment(AcTransmitManage& link, CSqlManagement& store, int broadcasts
         link.SendDiscovery();
     }
     std::this_thread::sleep_for(std::chrono::seconds(1));
+    link.ReportReceiveDrops();
 }
 
 std::vector<std::string> StoredMacs(CSqlManagement& store) {
