@@ -214,6 +214,13 @@ void AdapterSocket::SetMatch(FrameSubscription* sub, FrameSubscription::Match ma
                              const std::uint8_t mac[6]) {
     Unsubscribe(sub);
     {
+        // What came before the filter is discarded, as a capture filter does:
+        // a transfer opening its handle while other devices' acknowledgements
+        // arrive must never find one of them queued.
+        std::lock_guard<std::mutex> g(sub->lock_);
+        sub->queue_.clear();
+    }
+    {
         std::lock_guard<std::mutex> g(subsLock_);
         sub->match_ = match;
         sub->mac_ = mac != nullptr ? MacKey(mac) : 0;

@@ -86,7 +86,7 @@ public:
     // Starts handing frames to sub (as its match says) until Unsubscribe.
     void Subscribe(FrameSubscription* sub);
     void Unsubscribe(FrameSubscription* sub);
-    // Changes what sub wants (frames already queued stay).
+    // Changes what sub wants; frames queued before are discarded.
     void SetMatch(FrameSubscription* sub, FrameSubscription::Match match,
                   const std::uint8_t mac[6]);
 

@@ -47,8 +47,10 @@ bool CaptureHandle::Open(const std::string& deviceName, int timeoutMs, int queue
     sub_ = std::make_unique<FrameSubscription>(bound);
     if (!current_)
         current_ = std::make_unique<RawFrame>();
+    // Subscribed at the filter (or the first read): a transfer's handle
+    // never holds frames of other devices that came before its filter.
     socket_ = std::move(socket);
-    socket_->Subscribe(sub_.get());
+    subscribed_ = false;
     timeoutMs_ = timeoutMs;
     nonBlocking_ = false;
     return true;
@@ -70,6 +72,7 @@ bool CaptureHandle::SetFilter(const std::string& /*deviceName*/, const std::stri
     if (!ParseFilter(expression, match, mac))
         return false;
     socket_->SetMatch(sub_.get(), match, mac);
+    subscribed_ = true;
     return true;
 }
 
@@ -84,9 +87,17 @@ bool CaptureHandle::Send(const std::uint8_t* buffer, std::size_t length) {
     return socket_ != nullptr && socket_->Send(buffer, length);
 }
 
+void CaptureHandle::SubscribeUnfiltered() const {
+    if (!subscribed_) {
+        socket_->Subscribe(sub_.get());
+        subscribed_ = true;
+    }
+}
+
 int CaptureHandle::Next(const std::uint8_t*& data, std::size_t& length) {
     if (socket_ == nullptr)
         return -1;
+    SubscribeUnfiltered();
     bool got = sub_->Pop(*current_);
     if (!got && !nonBlocking_) {
         sub_->Wait(static_cast<long long>(timeoutMs_) * 1000000LL);
@@ -103,6 +114,7 @@ void CaptureHandle::WaitReadable(long long timeoutNs) const {
     if (timeoutNs < 0)
         timeoutNs = 0;
     if (sub_ != nullptr) {
+        SubscribeUnfiltered();
         sub_->Wait(timeoutNs);
         return;
     }

@@ -28,10 +28,13 @@ public:
     void Close();
     const std::string& OpenError() const { return openError_; }
 
+    // Frames are queued for the handle from its filter on, or from its first
+    // read when it has none.
     // Narrows the frames this handle sees. Understood: "ether proto 0x6262"
     // (every frame: the socket only takes that type), and the same preceded by
-    // "ether src MAC and " or "ether dst MAC and ". False for anything else;
-    // the handle then keeps what it saw before.
+    // "ether src MAC and " or "ether dst MAC and ". Frames that arrived before
+    // are discarded, so a reader never sees one its filter refuses. False for
+    // anything else; the handle then keeps what it saw before.
     bool SetFilter(const std::string& deviceName, const std::string& expression);
     // From now on Next() returns at once when no frame is waiting.
     bool SetNonBlocking();
@@ -54,10 +57,13 @@ public:
     AdapterSocket* Socket() const { return socket_.get(); }
 
 private:
+    void SubscribeUnfiltered() const;
+
     std::shared_ptr<AdapterSocket> socket_;
     std::unique_ptr<FrameSubscription> sub_;
     std::unique_ptr<RawFrame> current_;
     std::string openError_;
     int timeoutMs_ = 0;
     bool nonBlocking_ = false;
+    mutable bool subscribed_ = false;
 };

@@ -59,6 +59,24 @@ TEST_F(AdapterSocketNetTest, TwoReadersOnOneSocketGetOnlyTheirOwnDevicesFrames) 
 
     Wire wire(ns_->deviceSide());
     ASSERT_TRUE(wire.ok());
+    // A reader whose filter changes while another device's frames wait: it
+    // holds none of them afterwards (a transfer would take them for its own).
+    // An open handle without a filter queues nothing before its first read.
+    CaptureHandle late, unread;
+    ASSERT_TRUE(late.Open(ns_->toolSide(), 1));
+    ASSERT_TRUE(unread.Open(ns_->toolSide(), 1));
+    ASSERT_TRUE(late.SetFilter(ns_->toolSide(), Filter("src", b_)));
+    wire.Send(From(b_, 1));
+    ASSERT_TRUE(WaitFor([&] { return Drain(all).size() == 1; }, 2000));
+    ASSERT_TRUE(late.SetFilter(ns_->toolSide(), Filter("src", a_)));
+    late.SetNonBlocking();
+    EXPECT_TRUE(Drain(late).empty());
+    unread.SetNonBlocking();
+    EXPECT_TRUE(Drain(unread).empty());
+    Drain(ha);
+    Drain(hb);
+    Drain(toUs);
+
     constexpr int kFrames = 200;
     for (int i = 1; i <= kFrames; ++i)
         wire.Send(From(i % 2 ? a_ : b_, static_cast<std::uint16_t>(i)));
