@@ -2,6 +2,7 @@
 
 #include "base/IniFile.h"
 #include "base/ProgramDirectory.h"
+#include "base/SafeFile.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -58,12 +59,7 @@ std::string Format(const char* format, ...) {
 // every byte written.
 bool AppendBytes(const std::string& bytes, const std::string& path) {
     std::lock_guard<std::mutex> guard(g_logLock);
-    std::FILE* file = std::fopen(path.c_str(), "ab");
-    if (!file)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
-    return written && closed;
+    return AppendToFile(path, bytes);
 }
 
 constexpr const char* kHeader = "MAC\t\t\tType\t\tDate\n";
@@ -100,10 +96,11 @@ bool WriteOperationLog(const std::string& macText, bool success, int type) {
     std::error_code ec;
     bool newFile;
     if (!std::filesystem::is_directory(dir, ec)) {
-        std::filesystem::create_directories(dir, ec);
+        MakeFolders(dir);
         newFile = true;
     } else {
-        newFile = !std::filesystem::exists(path, ec);
+        newFile = std::filesystem::symlink_status(path, ec).type() ==
+                  std::filesystem::file_type::not_found;
     }
     if (newFile)
         AppendText(kHeader, path);
@@ -139,8 +136,7 @@ void WriteDiagnostic(const char* functionSignature, int level, int line, const c
     text += "\r\n";
 
     const std::string dir = GetProgramDirectory() + "Log/";
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    MakeFolders(dir);
     AppendBytes(text, dir + "diagnostic.log");
     std::lock_guard<std::mutex> guard(g_logLock);
     std::fwrite(text.data(), 1, text.size(), stderr);

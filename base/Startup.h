@@ -34,7 +34,7 @@ struct StartupHooks {
     // Runs the main window until it closes (creating the Qt application object
     // it needs); its result is the process exit code. Optional: 0.
     std::function<int()> runMainWindow;
-    // Folder of the single-instance lock; empty = $XDG_RUNTIME_DIR, else /tmp.
+    // Folder of the single-instance lock; empty = SingleInstanceLockDirectory().
     std::string lockDirectory;
 };
 

@@ -292,18 +292,18 @@ bool AcTransmitManage::FindCaptureDevice(AdapterRecord record) {
     }
     const std::string name(record.adapterName,
                            strnlen(record.adapterName, sizeof record.adapterName));
-    bool found = false;
-    for (pcap_if_t* d = devices; d != nullptr; d = d->next) {
-        if (d->name != nullptr && std::strstr(d->name, name.c_str()) != nullptr) {
-            std::lock_guard<std::mutex> g(selectionLock_);
-            std::memset(deviceName_, 0, sizeof deviceName_);
-            std::strncpy(deviceName_, d->name, sizeof deviceName_ - 1);
-            found = true;
-            break;
-        }
-    }
+    std::vector<std::string> names;
+    for (pcap_if_t* d = devices; d != nullptr; d = d->next)
+        names.emplace_back(d->name != nullptr ? d->name : "");
     pcap_freealldevs(devices);
-    return found;
+    const int pick = PickCaptureDevice(names, name);
+    if (pick < 0)
+        return false;
+    std::lock_guard<std::mutex> g(selectionLock_);
+    std::memset(deviceName_, 0, sizeof deviceName_);
+    std::strncpy(deviceName_, names[static_cast<std::size_t>(pick)].c_str(),
+                 sizeof deviceName_ - 1);
+    return true;
 }
 
 bool AcTransmitManage::SelectAdapter(const AdapterRecord& record) {

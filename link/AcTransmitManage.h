@@ -64,8 +64,9 @@ public:
     VerdictGate& Verdicts() { return verdicts_; }
 
     void GetAdapterList(std::vector<AdapterRecord>& list);
-    // Takes the first capture device whose name contains the record's adapter
-    // name; "pcap_findalldevs error" when the device list cannot be read.
+    // Takes the capture device named as the record's adapter (PickCaptureDevice:
+    // the exact name first); "pcap_findalldevs error" when the device list
+    // cannot be read.
     bool FindCaptureDevice(AdapterRecord record);
     // What the status page does on a selection: MAC, capture device, Init().
     bool SelectAdapter(const AdapterRecord& record);

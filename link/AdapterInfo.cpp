@@ -94,3 +94,15 @@ std::vector<AdapterRecord> AdapterListFromNodes(const std::vector<AdapterRecord>
     }
     return list;
 }
+
+int PickCaptureDevice(const std::vector<std::string>& deviceNames, const std::string& adapterName) {
+    if (adapterName.empty())
+        return -1;
+    for (std::size_t i = 0; i < deviceNames.size(); ++i)
+        if (deviceNames[i] == adapterName)
+            return static_cast<int>(i);
+    for (std::size_t i = 0; i < deviceNames.size(); ++i)
+        if (deviceNames[i].find(adapterName) != std::string::npos)
+            return static_cast<int>(i);
+    return -1;
+}

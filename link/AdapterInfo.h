@@ -30,3 +30,9 @@ std::vector<AdapterRecord> AdapterListFromNodes(const std::vector<AdapterRecord>
 
 // The chooser text of the status page: description, " (", MAC in upper case, ")".
 std::string AdapterChooserText(const AdapterRecord& record);
+
+// The capture device for an adapter name, as an index into deviceNames: the
+// device named exactly so, else (a capture name that carries a prefix or
+// suffix of its library) the first whose name contains it; -1 when none does
+// or the name is empty. "ab1" takes "ab1" even when "zab1" is listed first.
+int PickCaptureDevice(const std::vector<std::string>& deviceNames, const std::string& adapterName);

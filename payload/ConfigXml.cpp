@@ -4,10 +4,10 @@
 #include "base/Language.h"
 #include "base/MessageSeam.h"
 #include "base/ProgramDirectory.h"
+#include "base/SafeFile.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <string_view>
@@ -17,25 +17,26 @@ namespace {
 
 constexpr std::string_view kClose = "\"/>";
 
-// Templates are checked against kMaxTemplateBytes where they are chosen; the
-// reader itself only keeps a hostile file from filling memory.
-constexpr std::size_t kMaxTemplateRead = 64u << 20;
+// Every read of a template stops past the chooser's limit, so a file that
+// grew after it was chosen is refused rather than read without bound.
+constexpr std::size_t kMaxTemplateRead = static_cast<std::size_t>(kMaxTemplateBytes);
 
-// Splits into lines: bytes up to each LF, the LF and one CR before it removed.
-// Text after the last LF is a last line of its own; a final LF adds none.
+// Splits into lines. A line ends at CR LF, LF or a lone CR (the end itself is
+// not part of the line). Text after the last line end is a last line of its
+// own; a final line end adds none.
 std::vector<std::string_view> SplitLines(std::string_view text) {
     std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (start < text.size()) {
-        std::size_t lf = text.find('\n', start);
-        std::size_t end = lf == std::string_view::npos ? text.size() : lf;
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        lines.push_back(line);
-        if (lf == std::string_view::npos)
+        const std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.push_back(text.substr(start));
             break;
-        start = lf + 1;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
+            ++start;
     }
     return lines;
 }
@@ -256,20 +257,9 @@ bool RewriteXml(const std::string& templatePath, const std::string& outputPath,
         return false;
     const std::string out = RewriteTemplateText(*bytes, device, dualBand);
 
-    bool ok = false;
-    {
-        std::ofstream file(outputPath, std::ios::binary | std::ios::trunc);
-        if (file) {
-            file.write(out.data(), static_cast<std::streamsize>(out.size()));
-            file.close();
-            ok = !file.fail();
-        }
-    }
-    if (!ok) {
-        std::error_code ec;
-        std::filesystem::remove(outputPath, ec);
-    }
-    return ok;
+    // A new file renamed into place: a link planted at the name is replaced,
+    // never written through, and a failed write leaves no partial copy.
+    return WriteWholeFile(outputPath, out);
 }
 
 std::string DeviceXmlPath(const std::string& macText) {
@@ -310,10 +300,8 @@ bool BuildDeviceXml(const std::string& templatePath, bool useSheet, const Device
     std::filesystem::remove(outputPath, ec);
 
     if (!useSheet) {
-        std::filesystem::copy_file(templatePath, outputPath,
-                                   std::filesystem::copy_options::overwrite_existing, ec);
-        if (ec)
-            std::filesystem::remove(outputPath, ec);
+        if (std::optional<std::string> bytes = ReadWholeFile(templatePath, kMaxTemplateRead))
+            WriteWholeFile(outputPath, *bytes);
         return true;
     }
     if (!RewriteXml(templatePath, outputPath, device, dualBand)) {
@@ -325,10 +313,48 @@ bool BuildDeviceXml(const std::string& templatePath, bool useSheet, const Device
 }
 
 bool CheckTemplateSize(const std::string& templatePath) {
+    if (OpenedFileKind(templatePath) == FileKind::Other) {
+        ShowMessage(TranslateText(std::string("Xml file is not a regular file!")),
+                    MessageIcon::Exclamation);
+        return false;
+    }
     if (GetFileSize(templatePath) > kMaxTemplateBytes) {
         ShowMessage(TranslateText(std::string("Xml file cannot be larger than 300000 bytes!")),
                     MessageIcon::Exclamation);
         return false;
+    }
+    return true;
+}
+
+namespace {
+template <std::size_t N>
+bool RefuseCut(bool cut, const char (&)[N], const char* entry, int wan = 0) {
+    if (!cut)
+        return false;
+    std::string text = "The template's entry ";
+    text += entry;
+    if (wan > 0)
+        text += " of WAN connection " + std::to_string(wan);
+    text += " is longer than " + std::to_string(N - 1) + " bytes!";
+    ShowMessage(text, MessageIcon::Exclamation);
+    return true;
+}
+} // namespace
+
+bool CheckTemplateValues(const DeviceParams& t) {
+    const DeviceParamsOverflow& o = t.overflow;
+    if (RefuseCut(o.ploamPassword, t.ploamPassword, "GPON_PLOAM_PASSWD") ||
+        RefuseCut(o.loidPassword, t.loidPassword, "LOID_PASSWD_OLD") ||
+        RefuseCut(o.loid, t.loid, "LOID_OLD") ||
+        RefuseCut(o.loginPassword, t.loginPassword, "SUSER_PASSWORD"))
+        return false;
+    for (int j = 0; j < 10; ++j) {
+        if (RefuseCut(o.wanName[j], t.wanName[j], "WanName", j + 1) ||
+            RefuseCut(o.vid[j], t.vid[j], "vid", j + 1) ||
+            RefuseCut(o.pppUser[j], t.pppUser[j], "pppUser", j + 1) ||
+            RefuseCut(o.pppPassword[j], t.pppPassword[j], "pppPasswd", j + 1) ||
+            RefuseCut(o.channelMode[j], t.channelMode[j], "ChannelMode", j + 1))
+            return false;
     }
     return true;
 }

@@ -7,8 +7,7 @@
 
 // The configuration template: a text file of one <Value Name=".." Value=".."/>
 // entry per line, grouped in tables. Both functions below work line by line on
-// plain text (never an XML parser): a line is the bytes up to a line feed, the
-// line feed and a carriage return right before it removed.
+// plain text (never an XML parser): a line ends at CR LF, LF or a lone CR.
 
 // A template larger than this is refused when it is chosen.
 inline constexpr std::int64_t kMaxTemplateBytes = 300000;
@@ -17,7 +16,8 @@ inline constexpr std::int64_t kMaxTemplateBytes = 300000;
 // connections (closed by each "ChannelMode" entry), GPON identifiers, login
 // password, and dualBand (1 when both "WLAN1_" and "WLAN_" occur). A value
 // longer than its field is cut to fit and flagged in params.overflow.
-// Returns false only when the file cannot be opened.
+// Returns false when the file cannot be read: missing, not a regular file, or
+// larger than kMaxTemplateBytes.
 bool ParseTemplateXml(const std::string& templatePath, DeviceParams& params);
 
 // Same, on template bytes already in memory.
@@ -46,6 +46,13 @@ std::string DeviceXmlPath(const std::string& macText);
 bool BuildDeviceXml(const std::string& templatePath, bool useSheet, const DeviceParams& device,
                     const std::string& macText, int dualBand, std::string& outputPath);
 
-// The chooser's size test: shows "Xml file cannot be larger than 300000 bytes!"
-// and returns false when the file is larger than kMaxTemplateBytes.
+// The chooser's test: shows "Xml file is not a regular file!" for a folder, FIFO
+// or device, "Xml file cannot be larger than 300000 bytes!" when the file is
+// larger than kMaxTemplateBytes, and returns false then.
 bool CheckTemplateSize(const std::string& templatePath);
+
+// The template's own values must reach the sheet whole: shows "The template's
+// entry NAME is longer than N bytes!" (with its WAN connection for the WAN
+// entries) for the first value ParseTemplateXml had to cut, and returns false
+// then. N is the entry's field width without its terminator.
+bool CheckTemplateValues(const DeviceParams& templateParams);

@@ -1,10 +1,13 @@
 #include "payload/DeviceParamsJson.h"
 
-#include <QFile>
+#include "base/FileUtil.h"
+
+#include <QByteArray>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QJsonValue>
+#include <optional>
 
 namespace {
 
@@ -88,13 +91,17 @@ bool DeviceParamsFromJson(const QJsonObject& o, DeviceParams& p, std::string& er
 bool ReadDeviceParamsFile(const std::string& path, bool wantArray,
                           std::vector<DeviceParams>& records, std::string& error) {
     records.clear();
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = "cannot read " + path;
+    // Parameters for a few thousand devices stay far below this; a FIFO or a
+    // device is refused rather than waited on or read without end.
+    constexpr std::size_t kMaxParamsBytes = 16u << 20;
+    const std::optional<std::string> bytes = ReadWholeFile(path, kMaxParamsBytes);
+    if (!bytes) {
+        error = "cannot read " + path + " (a regular file of at most 16 MiB)";
         return false;
     }
     QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument doc =
+        QJsonDocument::fromJson(QByteArray::fromStdString(*bytes), &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         error = path + ": " + parseError.errorString().toStdString();
         return false;

@@ -4,10 +4,11 @@
 #include "base/Language.h"
 #include "base/MessageSeam.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImageReader>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <optional>
 
 namespace {
 
@@ -54,21 +55,62 @@ QString LogoCaption(int width, int height, std::int64_t fileSize) {
     return out;
 }
 
-LogoPicture LoadLogoPicture(const std::string& path) {
+namespace {
+
+// Pictures are read once, within this bound, from a regular file; the logo
+// dialog previews files of any size up to it.
+constexpr std::size_t kMaxPictureRead = 8u << 20;
+
+// The picture's dimensions from its header, then, when decode allows them,
+// the decoded image. headerRead tells whether the header could be read.
+LogoPicture ReadPicture(const std::string& path, bool (*decode)(QSize), bool& headerRead) {
     LogoPicture p;
     p.fileSize = GetFileSize(path);
-    QImageReader reader(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
-    reader.setDecideFormatFromContent(true);
-    p.image = reader.read();
-    if (!p.image.isNull()) {
-        p.width = p.image.width();
-        p.height = p.image.height();
+    headerRead = false;
+    if (std::optional<std::string> bytes = ReadWholeFile(path, kMaxPictureRead)) {
+        QByteArray data = QByteArray::fromStdString(*bytes);
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        reader.setDecideFormatFromContent(true);
+        const QSize size = reader.size();
+        headerRead = size.isValid();
+        if (headerRead) {
+            p.width = size.width();
+            p.height = size.height();
+        }
+        if (decode(size))
+            p.image = reader.read();
+        if (!headerRead && !p.image.isNull()) {
+            p.width = p.image.width();
+            p.height = p.image.height();
+        }
     }
     p.caption = LogoCaption(p.width, p.height, p.fileSize);
     return p;
 }
 
+bool WithinLogoLimits(QSize size) {
+    return size.isValid() && size.width() <= kMaxLogoWidth && size.height() <= kMaxLogoHeight;
+}
+
+bool AnySize(QSize) {
+    return true;
+}
+
+} // namespace
+
+LogoPicture LoadLogoPicture(const std::string& path) {
+    bool headerRead = false;
+    return ReadPicture(path, AnySize, headerRead);
+}
+
 bool CheckLogoFileSize(const std::string& path) {
+    if (OpenedFileKind(path) == FileKind::Other) {
+        ShowMessage(TranslateText(std::string("Picture file is not a regular file!")),
+                    MessageIcon::Exclamation);
+        return false;
+    }
     if (GetFileSize(path) > kMaxLogoBytes) {
         ShowMessage(TranslateText(std::string("Picture file cannot be larger than 6000 bytes!")),
                     MessageIcon::Exclamation);
@@ -78,8 +120,11 @@ bool CheckLogoFileSize(const std::string& path) {
 }
 
 bool CheckLogoPicture(const std::string& path, LogoPicture& picture) {
-    LogoPicture p = LoadLogoPicture(path);
-    if (p.width > kMaxLogoWidth || p.height > kMaxLogoHeight) {
+    // The header's dimensions decide, before anything is decoded: a picture
+    // that declares a huge size and then fails to decode is not 0 x 0.
+    bool headerRead = false;
+    LogoPicture p = ReadPicture(path, WithinLogoLimits, headerRead);
+    if (!headerRead || p.width > kMaxLogoWidth || p.height > kMaxLogoHeight) {
         ShowMessage(TranslateText(std::string("The width and height of the image cannot exceed "
                                               "229 pixels and 51 pixels, respectively!")),
                     MessageIcon::Exclamation);

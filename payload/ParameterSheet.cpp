@@ -1,8 +1,11 @@
 #include "payload/ParameterSheet.h"
 
+#include "base/FileUtil.h"
 #include "base/Language.h"
 #include "base/MessageSeam.h"
 #include "base/ProgramDirectory.h"
+#include "base/SafeFile.h"
+#include "payload/ConfigXml.h"
 #include "records/CSqlManagement.h"
 #include "records/DeviceRecord.h"
 #include "xls/XlsWorkbook.h"
@@ -24,6 +27,8 @@ namespace {
 bool g_wlanColumns = false;
 
 constexpr size_t kCellBytes = 127;
+// Columns of a BIFF8 sheet.
+constexpr int kSheetColumns = 256;
 
 long NumberValue(std::string_view text) {
     size_t i = 0;
@@ -137,6 +142,45 @@ DeviceParams ReadRow(const XlsSheet& sheet, const DeviceParams& t, int row, int 
     return p;
 }
 
+// The first column at which the header row differs from want: a header cell
+// of another text, or any text after the last one.
+int FirstDifferentColumn(const XlsSheet& sheet, const std::vector<std::string>& want) {
+    for (size_t c = 0; c < want.size(); ++c)
+        if (ReadCell(sheet, 0, int(c)) != want[c])
+            return int(c);
+    for (int c = int(want.size()); c < kSheetColumns; ++c)
+        if (!ReadCell(sheet, 0, c).empty())
+            return c;
+    return -1;
+}
+
+// A sheet this process did not export: its whole header row must be the one
+// exported for this template, with or without the radio columns, and that
+// decides the radio columns flag. Otherwise shows which column differs.
+bool MatchWholeHeader(const XlsSheet& sheet, const DeviceParams& t) {
+    const std::vector<std::string> withRadio = ParameterSheetHeaders(t, true);
+    const std::vector<std::string> withoutRadio = ParameterSheetHeaders(t, false);
+    const int radioDiff = FirstDifferentColumn(sheet, withRadio);
+    const int plainDiff = FirstDifferentColumn(sheet, withoutRadio);
+    if (radioDiff < 0 || plainDiff < 0) {
+        g_wlanColumns = radioDiff < 0;
+        return true;
+    }
+    // Name the column against the layout the sheet follows further; where both
+    // part at the same column, a radio header there tells which.
+    const bool radio =
+        radioDiff > plainDiff ||
+        (radioDiff == plainDiff && ReadCell(sheet, 0, radioDiff).rfind("ssid_", 0) == 0);
+    const std::vector<std::string>& want = radio ? withRadio : withoutRadio;
+    const int c = radio ? radioDiff : plainDiff;
+    const std::string expected =
+        size_t(c) < want.size() ? "\"" + want[size_t(c)] + "\"" : std::string("nothing");
+    ShowMessage("Column " + std::to_string(c + 1) + " of the parameter sheet's header is \"" +
+                    ReadCell(sheet, 0, c) + "\" where this template has " + expected + ".",
+                MessageIcon::Exclamation, std::string());
+    return false;
+}
+
 // Loads the sheet and checks its header; the WAN count found, or -1.
 int OpenSheet(const std::string& path, const DeviceParams& t, std::unique_ptr<XlsWorkbook>& book,
               bool detectWlanColumns) {
@@ -148,10 +192,8 @@ int OpenSheet(const std::string& path, const DeviceParams& t, std::unique_ptr<Xl
         return -1;
     int col = 1;
     int wanCount = ScanWanGroups(sheet, t, col);
-    if (detectWlanColumns) {
-        std::string next = ReadCell(sheet, 0, col);
-        g_wlanColumns = next == "ssid_5g" || next == "ssid_2.4g";
-    }
+    if (detectWlanColumns && !MatchWholeHeader(sheet, t))
+        return -1;
     return wanCount;
 }
 
@@ -195,6 +237,8 @@ bool ExportParameterSheet(const DeviceParams& t, const std::vector<std::string>&
 
 bool ExportParameterSheet(const DeviceParams& t, const std::vector<std::string>& devices,
                           std::string& sheetPath, CSqlManagement& store, const QDateTime& now) {
+    if (!CheckTemplateValues(t))
+        return false;
     const std::string dir = GetProgramDirectory();
     const std::string templatePath = dir + "ExcelTemplate/Template.xls";
     char name[96];
@@ -203,9 +247,10 @@ bool ExportParameterSheet(const DeviceParams& t, const std::vector<std::string>&
     std::snprintf(name, sizeof name, "ModifyExcel/ExcelFiels%04d-%02d-%02d-%02d-%02d-%02d.xls",
                   d.year(), d.month(), d.day(), tm.hour(), tm.minute(), tm.second());
     const std::string path = dir + name;
-    std::error_code ec;
-    std::filesystem::copy_file(templatePath, path,
-                               std::filesystem::copy_options::overwrite_existing, ec);
+    // The copy is a new 0600 file renamed into place, never written through a
+    // link planted at its name; a missing template or folder leaves no copy.
+    if (std::optional<std::string> bytes = ReadWholeFile(templatePath, XlsWorkbook::kMaxFileSize))
+        WriteWholeFile(path, *bytes);
 
     auto book = XlsWorkbook::Create();
     if (!book)
@@ -255,8 +300,10 @@ bool ExportParameterSheet(const DeviceParams& t, const std::vector<std::string>&
         put(FieldText(t.ploamPassword));
         put(FieldText(t.loginPassword));
     }
-    book->Save(path);
+    const bool saved = book->Save(path);
     XlsWorkbook::Release(book);
+    if (!saved)
+        return false;
     sheetPath = path;
     return true;
 }

@@ -25,8 +25,10 @@ std::vector<std::string> ParameterSheetHeaders(const DeviceParams& templateParam
                                                bool wlanColumns);
 
 // Writes the sheet for devices (MAC texts, in list order) from the template
-// workbook; sheetPath receives its path. "Failed to load the excel file!" when
-// the copied template cannot be loaded; false then and when there is no sheet 0.
+// workbook; sheetPath receives its path. Refused (false) when a template value
+// was cut (CheckTemplateValues). "Failed to load the excel file!" when the
+// copied template cannot be loaded; false then, when there is no sheet 0 and
+// when the sheet cannot be written. Files are new 0600 files renamed into place.
 bool ExportParameterSheet(const DeviceParams& templateParams,
                           const std::vector<std::string>& devices, std::string& sheetPath,
                           CSqlManagement& store);
@@ -52,8 +54,11 @@ bool ReadParameterSheet(const std::string& sheetPath, const DeviceParams& templa
 // matched to the row whose MAC cell (trimmed) equals its MAC text, so sorting
 // the rows in the spreadsheet program cannot hand one device another's
 // values. A device without a row, or a MAC on two rows, is refused with a
-// message naming the MAC. With detectWlanColumns the radio columns flag is
-// taken from the header row (a process that did not export the sheet).
+// message naming the MAC. With detectWlanColumns (a process that did not
+// export the sheet) the whole header row must be the one exported for this
+// template, with or without the radio columns, which sets the radio columns
+// flag; a header that differs is refused with a message naming its first
+// differing column.
 bool ReadParameterSheetByMac(const std::string& sheetPath, const DeviceParams& templateParams,
                              const std::vector<std::string>& devices,
                              std::vector<DeviceParams>& records, bool detectWlanColumns = false);

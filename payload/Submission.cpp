@@ -24,6 +24,15 @@ bool Ask(const char* text) {
 
 } // namespace
 
+bool CheckTransferPath(const std::string& path) {
+    if (path.size() <= kMaxTransferPathBytes)
+        return true;
+    ShowMessage("The path " + path + " is longer than " + std::to_string(kMaxTransferPathBytes) +
+                    " bytes!",
+                MessageIcon::Exclamation);
+    return false;
+}
+
 CParameterSubmission::CParameterSubmission(CSqlManagement& store,
                                            const std::array<std::uint8_t, 6>& adapterMac,
                                            TransferJobStarter starter, ParameterSheetSource* sheet)
@@ -67,8 +76,20 @@ int CParameterSubmission::Prepare(const SubmissionInput& input) {
         return 0;
     }
 
+    // The job carries each path in a fixed field: a longer one would be cut
+    // and fail to open on the way out.
+    if (havePicture && !CheckTransferPath(input.picturePath))
+        return 0;
+    if (haveTemplate && !input.devices.empty() &&
+        !CheckTransferPath(DeviceXmlPath(input.devices.front())))
+        return 0;
+
     std::vector<DeviceParams> records;
     if (kind != 1 && !input.sheetPath.empty()) {
+        // The sheet was exported from these values: one cut on the way there
+        // would be sent as if it were the operator's.
+        if (!CheckTemplateValues(input.templateParams))
+            return 0;
         if (!sheet_ || !sheet_->ReadSheet(input.sheetPath, input.templateParams,
                                           static_cast<int>(input.devices.size()), records)) {
             Warn("Obtaining excel format information is incorrect!", std::string());

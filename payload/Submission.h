@@ -27,6 +27,14 @@ public:
     virtual bool OpenSheet(const std::string& sheetPath) = 0;
 };
 
+// The longest file path a transfer job holds (its fields keep a terminator).
+inline constexpr std::size_t kMaxTransferPathBytes = sizeof(TransferJob::configPath) - 1;
+static_assert(sizeof(TransferJob::configPath) == sizeof(TransferJob::logoPath));
+
+// Shows "The path PATH is longer than 259 bytes!" and returns false when path
+// does not fit a transfer job; used where a file to send is chosen or prepared.
+bool CheckTransferPath(const std::string& path);
+
 // What the operator chose for a batch.
 struct SubmissionInput {
     std::vector<std::string> devices; // MAC texts, in list order
@@ -63,9 +71,10 @@ public:
     SubmissionResult Submit(const SubmissionInput& input);
 
     // The checks up to the start: names (".jpg", ".xml", ".xls"), the kind
-    // with its question, and for a configuration with a sheet the reading and
-    // validation of its rows. Returns the kind, or 0 after a refusal or Cancel
-    // (outcome tells which).
+    // with its question, the paths the jobs will carry (CheckTransferPath),
+    // and for a configuration with a sheet the template's values
+    // (CheckTemplateValues) and the reading and validation of its rows. Returns the kind, or 0
+    // after a refusal or Cancel (outcome tells which).
     int Prepare(const SubmissionInput& input);
     SubmissionOutcome LastOutcome() const { return outcome_; }
 

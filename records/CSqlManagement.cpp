@@ -13,11 +13,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string_view>
 #include <system_error>
+#include <unistd.h>
 
 namespace {
 
@@ -211,10 +213,19 @@ bool CSqlManagement::Impl::Open() {
     if (std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found)
         return false; // still there (or cannot tell): never reuse old rows
 
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    // The file holds stored keys: made here 0600 and exclusively, then opened by
+    // SQLite with NOFOLLOW, so a link planted at the name after the removal
+    // makes the start fail instead of writing to the link's target.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    const int flags =
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;
     if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         db = nullptr;
+        std::filesystem::remove(path, ec);
         return false;
     }
     ownsFile = true;

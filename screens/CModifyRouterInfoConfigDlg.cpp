@@ -85,10 +85,8 @@ void CModifyRouterInfoConfigDlg::OnChooseTemplate() {
         FileChooser::GetOpenFileName(this, QStringLiteral("Files (*.xml);;All files (*)"));
     if (path.isEmpty())
         return;
-    if (GetFileSize(path.toStdString()) > kMaxTemplateBytes) {
-        Warn("Xml file cannot be larger than 300000 bytes!");
+    if (!CheckTemplateSize(path.toStdString()))
         return;
-    }
     m_xmlPath = path.toStdString();
     m_templateField->setText(path);
 }
@@ -107,7 +105,7 @@ void CModifyRouterInfoConfigDlg::OnChoosePicture() {
     // A refused picture leaves no logo to send.
     m_picturePath.clear();
     const std::string file = path.toStdString();
-    if (!CheckLogoFileSize(file))
+    if (!CheckTransferPath(file) || !CheckLogoFileSize(file))
         return;
     LogoPicture picture;
     if (!CheckLogoPicture(file, picture))
@@ -135,6 +133,8 @@ void CModifyRouterInfoConfigDlg::OnConfigurationModify() {
         Warn("Analysis xml settting error?");
         return;
     }
+    if (!CheckTemplateValues(m_templateParams))
+        return;
     std::string sheetPath;
     ParameterSheetBackend& sheet = CurrentParameterSheetBackend();
     CSqlManagement& store = m_store ? *m_store : *CSqlManagement::GetInstance();

@@ -60,6 +60,8 @@ void CModifyWebLogConfigDlg::OnChoosePicture() {
     if (path.isEmpty())
         return;
     OnClear();
+    if (!CheckTransferPath(path.toStdString()))
+        return;
     m_logo.field->setText(path);
     m_picturePath = path.toStdString();
     const LogoPicture picture = LoadLogoPicture(m_picturePath);
@@ -73,7 +75,7 @@ void CModifyWebLogConfigDlg::OnModifyLogo() {
         ShowMessage(TranslateText(std::string("Please select the jpg file!")));
         return;
     }
-    if (!CheckLogoName(path))
+    if (!CheckLogoName(path) || !CheckTransferPath(path))
         return;
     if (ShowMessage(TranslateText(std::string("Are you sure you want to moodify web logo?")),
                     MessageIcon::Question, std::string()) != MessageAnswer::Ok)

@@ -2,6 +2,8 @@
 
 #include "xls/XlsRecords.h"
 
+#include "base/FileUtil.h"
+
 #include <QString>
 #include <algorithm>
 #include <charconv>
@@ -190,17 +192,12 @@ void XlsWorkbook::Clear() {
 }
 
 bool XlsWorkbook::Load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // One bounded read of a regular file: a FIFO or a device is refused.
+    std::optional<std::string> bytes = ReadWholeFile(path, kMaxFileSize);
+    if (!bytes || bytes->empty())
         return false;
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    if (size <= 0 || size_t(size) > kMaxFileSize)
-        return false;
-    in.seekg(0);
-    std::vector<uint8_t> image(static_cast<size_t>(size));
-    if (!in.read(reinterpret_cast<char*>(image.data()), size))
-        return false;
+    std::vector<uint8_t> image(bytes->begin(), bytes->end());
+    bytes.reset(); // one copy of the file in memory while it is parsed
     return LoadFromMemory(image);
 }
 

@@ -3,10 +3,11 @@
 
 #include "xls/XlsRecords.h"
 
+#include "base/SafeFile.h"
+
 #include <QString>
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 
 using namespace xlsrec;
 
@@ -405,9 +406,7 @@ bool XlsWorkbook::Save(const std::string& path) const {
     std::vector<uint8_t> image = SaveToMemory();
     if (image.empty())
         return false;
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f)
-        return false;
-    f.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
-    return bool(f);
+    // A new 0600 file renamed over path: never written through a link.
+    return WriteWholeFile(
+        path, std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
 }

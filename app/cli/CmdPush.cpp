@@ -4,6 +4,7 @@
 
 #include "app/cli/CliCommand.h"
 #include "app/cli/CliSupport.h"
+#include "base/FileUtil.h"
 #include "base/MessageSeam.h"
 #include "link/AcTransmitManage.h"
 #include "link/TransferJob.h"
@@ -56,9 +57,10 @@ private:
     MessageSink* previous_;
 };
 
+// Opened without waiting, so a FIFO is refused by the checks that follow
+// instead of holding the command.
 bool Readable(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return static_cast<bool>(in);
+    return OpenedFileKind(path) != FileKind::Missing;
 }
 
 std::string Upper(std::string text) {

@@ -83,6 +83,8 @@ int RunSheet(const std::vector<std::string>& args) {
     ZeroDeviceParams(templateParams);
     if (!CheckTemplateSize(o.templatePath) || !ParseTemplateXml(o.templatePath, templateParams))
         return Refuse("sheet: cannot read the configuration template " + o.templatePath);
+    if (!CheckTemplateValues(templateParams))
+        return kExitRefused;
 
     CSqlManagement* store = CSqlManagement::GetInstance();
     if (!store->IsOpen())

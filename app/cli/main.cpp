@@ -1,6 +1,7 @@
 // quorvantix-cli: the program's core without windows, for scripted batches.
 
 #include "app/cli/CliCommand.h"
+#include "base/FolderTrust.h"
 #include "base/Language.h"
 #include "base/MessageSeam.h"
 #include "base/ProgramDirectory.h"
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -43,6 +45,8 @@ const std::vector<CliCommand>& CliCommands() {
 }
 
 int main(int argc, char** argv) {
+    // Every file and folder the program makes is its operator's alone.
+    ::umask(077);
     std::vector<std::string> args(argv + 1, argv + argc);
     size_t i = 0;
     while (i < args.size()) {
@@ -82,6 +86,10 @@ int main(int argc, char** argv) {
     }
 
     const std::string dir = GetProgramDirectory();
+    if (const std::string refusal = UntrustedProgramFolderMessage(dir); !refusal.empty()) {
+        std::fprintf(stderr, "%s\n", refusal.c_str());
+        return kExitRefused;
+    }
     InitLanguage(dir);
     LoadSettings(Settings(), dir);
 

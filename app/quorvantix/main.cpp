@@ -1,6 +1,8 @@
 // quorvantix: the desktop program.
 
 #include "DemoSegment.h"
+#include "base/FolderTrust.h"
+#include "base/MessageSeam.h"
 #include "base/ProgramDirectory.h"
 #include "base/Startup.h"
 #include "link/AcTransmitManage.h"
@@ -15,8 +17,11 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 int main(int argc, char** argv) {
+    // Every file and folder the program makes is its operator's alone.
+    ::umask(077);
     // The demo segment outlives the main window and is removed on the way out.
     DemoSegment demo;
     if (!demo.TakeArguments(argc, argv))
@@ -29,6 +34,16 @@ int main(int argc, char** argv) {
     }
     if (parsed.home)
         SetProgramDirectory(*parsed.home);
+    if (const std::string refusal = UntrustedProgramFolderMessage(GetProgramDirectory());
+        !refusal.empty()) {
+        std::fprintf(stderr, "quorvantix: %s\n", refusal.c_str());
+        QApplication app(argc, argv);
+        WidgetMessageSink boxes;
+        MessageSink* previous = SetMessageSink(&boxes);
+        ShowMessage(refusal, MessageIcon::Exclamation);
+        SetMessageSink(previous);
+        return 2;
+    }
 
     if (demo.Requested()) {
         if (!demo.Start(GetProgramDirectory()))

@@ -1,5 +1,6 @@
 // The single-instance guard across processes: the desktop program started while
-// another instance holds the guard exits at once, silently, and the first keeps it.
+// another instance holds the guard exits at once, silently, and the first keeps it;
+// a program folder another user controls is refused before anything starts.
 
 #include "tests/support/TestSupport.h"
 
@@ -9,7 +10,9 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -140,4 +143,27 @@ TEST(SecondInstance, FirstInstanceRunsAndReleasesTheGuard) {
     Child holder = Spawn({Holder()}, home.path());
     EXPECT_EQ(ReadUntil(holder.out, "held", std::chrono::seconds(20)), "held\n");
     Finish(holder);
+}
+
+// Run as root over a program folder of another user, the desktop program says
+// so (on stderr and in a message box) and starts nothing there.
+TEST(UntrustedFolder, DesktopProgramRefusesToStart) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    qvtest::TempProgramDir home;
+    const std::string folder = home.file("program");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+    Child app = Spawn({qvtest::BinDir() + "quorvantix", "--home", folder}, home.path());
+    ASSERT_GT(app.pid, 0);
+    const std::string said = ReadUntil(app.out, "65534.", std::chrono::seconds(20));
+    EXPECT_NE(said.find("the folder " + folder + "/ is owned by user 65534."), std::string::npos)
+        << said;
+    // The message box waits for the operator; nothing was made in the folder meanwhile.
+    usleep(300000);
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    kill(app.pid, SIGKILL);
+    waitpid(app.pid, nullptr, 0);
+    app.pid = -1;
+    Finish(app);
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -106,15 +107,32 @@ TEST(StartupSequence, StepsRunInOrderAndShutdownForgetsTheServices) {
     EXPECT_EQ(Services().recordStore, nullptr);
 }
 
-TEST(SingleInstanceLockDirectory, XdgRuntimeDirElseTmp) {
+TEST(SingleInstanceLockDirectory, XdgRuntimeDirElseUserFolderInTmp) {
     const char* old = std::getenv("XDG_RUNTIME_DIR");
     const std::string saved = old ? old : "";
-    setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
-    EXPECT_EQ(SingleInstanceLockDirectory(), "/run/user/4242");
+    qvtest::TempProgramDir runtime;
+    std::string runtimeDir = runtime.path();
+    runtimeDir.pop_back();
+    setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
+    EXPECT_EQ(SingleInstanceLockDirectory(), runtimeDir);
+    // Not /tmp itself, where any user can plant the lock file: a folder named for the user.
+    const passwd* user = getpwuid(geteuid());
+    const std::string own =
+        "/tmp/quorvantix-" + (user ? std::string(user->pw_name) : std::to_string(geteuid()));
     setenv("XDG_RUNTIME_DIR", "", 1);
-    EXPECT_EQ(SingleInstanceLockDirectory(), "/tmp");
+    EXPECT_EQ(SingleInstanceLockDirectory(), own);
     unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(SingleInstanceLockDirectory(), "/tmp");
+    EXPECT_EQ(SingleInstanceLockDirectory(), own);
+    // Another user's runtime folder, or one that is not there, is passed over.
+    setenv("XDG_RUNTIME_DIR", "/run/user/4242-none", 1);
+    EXPECT_EQ(SingleInstanceLockDirectory(), own);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(runtimeDir.c_str(), 65534, 65534), 0);
+        setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
+        EXPECT_EQ(SingleInstanceLockDirectory(), own);
+    }
     if (old)
         setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+    else
+        unsetenv("XDG_RUNTIME_DIR");
 }

@@ -1,6 +1,6 @@
 // Template reading and rewriting on arbitrary bytes: no crash, no access past
 // a field, every field terminated within its width, one output line per
-// input line, each ending with CR LF.
+// input line (CR LF, LF and a lone CR each end one), each ending with CR LF.
 
 #include "base/MessageSeam.h"
 #include "payload/ConfigXml.h"
@@ -49,13 +49,34 @@ void CheckRecord(const DeviceParams& p) {
         std::abort();
 }
 
+// Lines as the template reader counts them: each ends at CR LF, LF or a lone
+// CR; text after the last end is one more line.
 std::size_t CountLines(std::string_view text) {
-    if (text.empty())
-        return 0;
     std::size_t n = 0;
-    for (char c : text)
-        n += c == '\n';
-    return text.back() == '\n' ? n : n + 1;
+    std::size_t i = 0;
+    bool open = false;
+    while (i < text.size()) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            ++n;
+            open = false;
+            i += (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+        } else {
+            open = true;
+            ++i;
+        }
+    }
+    return open ? n + 1 : n;
+}
+
+// Every CR and LF of the output is part of a CR LF line end: no line holds one.
+bool OnlyCrlfEnds(std::string_view out) {
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (out[i] == '\r' && (i + 1 >= out.size() || out[i + 1] != '\n'))
+            return false;
+        if (out[i] == '\n' && (i == 0 || out[i - 1] != '\r'))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -77,6 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (CountLines(out) != CountLines(text))
             std::abort();
         if (!out.empty() && (out.size() < 2 || out.compare(out.size() - 2, 2, "\r\n") != 0))
+            std::abort();
+        if (!OnlyCrlfEnds(out))
             std::abort();
     }
 

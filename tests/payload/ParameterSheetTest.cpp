@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace sheettest;
 
@@ -125,6 +127,109 @@ TEST_F(ParameterSheetTest, ExportWritesTheLayoutAndReadsBack) {
     EXPECT_EQ(FieldText(records[1].wlanPsk24g), "");
     EXPECT_EQ(FieldText(records[1].loginPassword), "admin");
     EXPECT_TRUE(messages.texts().empty());
+}
+
+TEST_F(ParameterSheetTest, LinkAtTheNextSheetNameIsReplacedNotFollowed) {
+    AddDevice(kMacs[0], "net24", "net5");
+    dir.write("secret", "root only\n");
+    const QDateTime when(QDate(2026, 3, 4), QTime(5, 6, 7));
+    const std::string next = dir.file("ModifyExcel/ExcelFiels2026-03-04-05-06-07.xls");
+    ASSERT_EQ(::symlink(dir.file("secret").c_str(), next.c_str()), 0);
+    const mode_t old = ::umask(0);
+    std::string path;
+    const bool exported = ExportParameterSheet(TwoWanTemplate(), kMacs, path, *store, when);
+    ::umask(old);
+    ASSERT_TRUE(exported);
+    EXPECT_EQ(path, next);
+    EXPECT_EQ(qvtest::ReadFileBytes(dir.file("secret")), "root only\n");
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0600u); // the stored Wi-Fi keys are in it
+    EXPECT_EQ(Row(path, 1, 1)[0], kMacs[0]);
+}
+
+TEST_F(ParameterSheetTest, ACutTemplateValueIsNeverExported) {
+    DeviceParams t = TwoWanTemplate();
+    t.overflow.pppUser[0] = true;
+    std::string path;
+    EXPECT_FALSE(ExportParameterSheet(t, kMacs, path, *store));
+    EXPECT_EQ(messages.texts(),
+              std::vector<std::string>{
+                  "The template's entry pppUser of WAN connection 1 is longer than 63 bytes!"});
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("ModifyExcel")));
+}
+
+TEST_F(ParameterSheetTest, ASheetOfAnotherTemplateIsRefusedByColumn) {
+    AddDevice(kMacs[0], "net24", "net5");
+    AddDevice(kMacs[1], "b24", "b5");
+    AddDevice(kMacs[2], "c24", "c5");
+    DeviceParams dual = TwoWanTemplate();
+    DeviceParams single = TwoWanTemplate();
+    single.dualBand = 0;
+    DeviceParams oneWan = TwoWanTemplate();
+    oneWan.wanCount = 1;
+    int second = 0;
+    // Exports the sheet from one template (with or without the radio columns),
+    // optionally with one more header cell, as another process would find it.
+    auto sheetOf = [&](const DeviceParams& t, bool radio, const std::string& extra) {
+        if (!radio)
+            store->ClearDevices();
+        std::string path;
+        EXPECT_TRUE(ExportParameterSheet(t, kMacs, path, *store,
+                                         QDateTime(QDate(2026, 1, 1), QTime(0, 0, second++))));
+        if (!extra.empty()) {
+            auto book = XlsWorkbook::Create();
+            EXPECT_TRUE(book->Load(path));
+            EXPECT_TRUE(book->GetSheet(0)->WriteStr(0, 40, extra));
+            EXPECT_TRUE(book->Save(path));
+        }
+        if (!radio)
+            for (const std::string& mac : kMacs)
+                AddDevice(mac, "x24", "x5");
+        return path;
+    };
+    struct Case {
+        const char* what;
+        DeviceParams exportedFrom;
+        bool radio;
+        std::string extra;
+        DeviceParams pushedWith;
+        std::string message; // empty: read, radio columns as exported
+    } cases[] = {
+        {"the same dual-band template", dual, true, "", dual, ""},
+        {"the same template, no radio columns", dual, false, "", dual, ""},
+        {"single-band sheet, dual-band template", single, true, "", dual,
+         "Column 7 of the parameter sheet's header is \"ssid_2.4g\" where this template has "
+         "\"ssid_5g\"."},
+        {"dual-band sheet, single-band template", dual, true, "", single,
+         "Column 7 of the parameter sheet's header is \"ssid_5g\" where this template has "
+         "\"ssid_2.4g\"."},
+        {"one WAN connection fewer in the template", dual, false, "", oneWan,
+         "Column 6 of the parameter sheet's header is \"WanName2(*This column cannot be "
+         "modified*)\" where this template has \"loid\"."},
+        {"a column added after the last", dual, true, "note", dual,
+         "Column 41 of the parameter sheet's header is \"note\" where this template has "
+         "nothing."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = sheetOf(c.exportedFrom, c.radio, c.extra);
+        SetWlanColumns(!c.radio);
+        messages.clear();
+        std::vector<DeviceParams> records;
+        EXPECT_EQ(ReadParameterSheetByMac(path, c.pushedWith, kMacs, records, true),
+                  c.message.empty());
+        if (c.message.empty()) {
+            EXPECT_TRUE(messages.texts().empty());
+            EXPECT_EQ(WlanColumns(), c.radio);
+            ASSERT_EQ(records.size(), 3u);
+            EXPECT_EQ(FieldText(records[0].loid), "loid0");
+        } else {
+            EXPECT_EQ(messages.texts(), std::vector<std::string>{c.message});
+            EXPECT_TRUE(records.empty());
+        }
+    }
 }
 
 TEST_F(ParameterSheetTest, RadioColumnsFollowTheFirstDeviceOnly) {

@@ -2,11 +2,16 @@
 
 #include "tests/support/TestSupport.h"
 
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
 #include <QProcess>
 #include <QStringList>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -28,6 +33,16 @@ CliRun Cli(const std::string& home, const std::vector<std::string>& args) {
     EXPECT_TRUE(p.waitForFinished(30000));
     return {p.exitCode(), p.readAllStandardOutput().toStdString(),
             p.readAllStandardError().toStdString()};
+}
+
+std::string SmallJpeg() {
+    QImage img(40, 20, QImage::Format_RGB32);
+    img.fill(Qt::blue);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    img.save(&buffer, "JPEG", 50);
+    return bytes.toStdString();
 }
 
 TEST(CliRewrite, WritesTheCopyWhereTheProgramDoes) {
@@ -113,7 +128,7 @@ TEST(CliPush, RefusedInputExitsTwoAndWritesNothing) {
     dir.write("t.xml", "<Value Name=\"LOID\" Value=\"x\"/>\n");
     dir.write("T.XML", "x\n");
     dir.write("big.xml", std::string(300001, 'x'));
-    dir.write("LOGO.JPG", "x");
+    dir.write("LOGO.JPG", SmallJpeg()); // a picture the chooser takes, refused by its name
     dir.write("big.jpg", std::string(6001, 'x'));
     const std::string mac = "00:1A:2B:3C:4D:5E";
     struct {
@@ -146,6 +161,102 @@ TEST(CliPush, RefusedInputExitsTwoAndWritesNothing) {
         EXPECT_TRUE(r.out.empty()) << r.out;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("ModifyXml/001A2B3C4D5E.xml")));
+}
+
+// Special files as templates or parameters: refused at once, never waited on
+// or read without end.
+TEST(CliHostileInput, FifoAndDeviceTemplatesAreRefusedAtOnce) {
+    TempProgramDir dir;
+    dir.write("ModifyXml/.keep", "");
+    dir.write("ok.json", R"([{"mac": "AA:AA:AA:AA:AA:AA", "loginPassword": "admin"}])");
+    dir.write("ok.xml", "x\n");
+    ASSERT_EQ(::mkfifo(dir.file("fifo.xml").c_str(), 0600), 0);
+    const std::string mac = "00:1A:2B:3C:4D:5E";
+    for (const std::string& t : {dir.file("fifo.xml"), std::string("/dev/zero")}) {
+        SCOPED_TRACE(t);
+        struct {
+            std::vector<std::string> args;
+            const char* message;
+        } cases[] = {
+            {{"validate", "--template", t, "--params", dir.file("ok.json")},
+             "Analysis xml settting error?"},
+            {{"validate", "--template", dir.file("ok.xml"), "--params", t}, "cannot read"},
+            {{"rewrite", "--template", dir.file("ok.xml"), "--mac", mac, "--params", t},
+             "cannot read"},
+            {{"rewrite", "--template", t, "--mac", mac}, "Xml file is not a regular file!"},
+            {{"push", "--adapter", "x", "--mac", mac, "--config", t},
+             "Xml file is not a regular file!"},
+            {{"push", "--adapter", "x", "--mac", mac, "--logo", t},
+             "Picture file is not a regular file!"},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.args[0]);
+            CliRun r = Cli(dir.path(), c.args);
+            EXPECT_EQ(r.code, 2);
+            EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        }
+    }
+}
+
+TEST(CliHostileInput, ACutTemplateValueIsRefusedByName) {
+    TempProgramDir dir;
+    dir.write("t.xml", "<ATM_VC_TBL>\n<Value Name=\"pppUser\" Value=\"" + std::string(64, 'u') +
+                           "\"/>\n<Value Name=\"ChannelMode\" Value=\"2\"/>\n");
+    CliRun r = Cli(dir.path(), {"sheet", "export", "--template", dir.file("t.xml"), "--mac",
+                                "00:1A:2B:3C:4D:5E"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("The template's entry pppUser of WAN connection 1 is longer than 63 "
+                         "bytes!"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+}
+
+// Run as root over a folder another user controls, the program refuses to
+// start and writes nothing there.
+TEST(CliHostileInput, RootRefusesAFolderAnotherUserControls) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    TempProgramDir dir;
+    dir.write("secret", "root only\n");
+    dir.write("t.xml", "x\n");
+    ASSERT_EQ(::mkdir(dir.file("home").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(dir.file("home/ModifyXml").c_str(), 0755), 0);
+    ASSERT_EQ(
+        ::symlink(dir.file("secret").c_str(), dir.file("home/ModifyXml/001A2B3C4D5E.xml").c_str()),
+        0);
+    const std::vector<std::string> rewrite = {"rewrite", "--template", dir.file("t.xml"), "--mac",
+                                              "00:1A:2B:3C:4D:5E"};
+    struct {
+        const char* what;
+        std::string folder;
+        uid_t owner;
+        mode_t mode;
+        const char* reason;
+    } cases[] = {
+        {"program folder of nobody", dir.file("home"), 65534, 0755, "is owned by user 65534"},
+        {"program folder writable by all", dir.file("home"), 0, 0777,
+         "is writable by group or others"},
+        {"working folder of nobody", dir.file("home/ModifyXml"), 65534, 0755,
+         "is owned by user 65534"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(::chown(c.folder.c_str(), c.owner, 0), 0);
+        ASSERT_EQ(::chmod(c.folder.c_str(), c.mode), 0);
+        CliRun r = Cli(dir.file("home"), rewrite);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_NE(r.err.find(c.folder + "/"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        EXPECT_EQ(qvtest::ReadFileBytes(dir.file("secret")), "root only\n");
+        ASSERT_EQ(::chown(c.folder.c_str(), 0, 0), 0);
+        ASSERT_EQ(::chmod(c.folder.c_str(), 0755), 0);
+    }
+    // The same folders, root's own: the copy replaces the planted link.
+    CliRun r = Cli(dir.file("home"), rewrite);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(qvtest::ReadFileBytes(dir.file("secret")), "root only\n");
+    EXPECT_EQ(qvtest::ReadFileBytes(dir.file("home/ModifyXml/001A2B3C4D5E.xml")), "x\n");
 }
 
 } // namespace

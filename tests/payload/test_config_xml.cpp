@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -151,6 +153,14 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RewriteCase{"Empty", 0, "", ""},
         RewriteCase{"LfBecomesCrlfAndLastLineGetsOne", 0, "a\nb\r\nc", "a\r\nb\r\nc\r\n"},
+        // Old editors end lines with a lone CR: each is a line of its own, not
+        // one line holding the whole file.
+        RewriteCase{"LoneCrEndsLines", 0,
+                    Entry("LOID", "x") + "\r" + Entry("SUSER_PASSWORD", "y") + "\r" +
+                        Entry("GPON_PLOAM_PASSWD", "z") + "\r",
+                    Crlf({kTwoSp + Entry("LOID", "L1"), kTwoSp + Entry("SUSER_PASSWORD", "admin1"),
+                          kTwoSp + Entry("GPON_PLOAM_PASSWD", "PL")})},
+        RewriteCase{"MixedLineEnds", 0, "a\rb\r\nc\nd\r\re", "a\r\nb\r\nc\r\nd\r\n\r\ne\r\n"},
         RewriteCase{"IndentReplacedByTwoSpaces", 0,
                     "    " + Entry("LOID", "x") + "\n\t" + Entry("LOID", "y") + " tail\n",
                     kTwoSp + Entry("LOID", "L1") + "\r\n" + kTwoSp + Entry("LOID", "L1") + "\r\n"},
@@ -319,6 +329,98 @@ TEST(Suffix, CaseSensitiveLastFour) {
     EXPECT_FALSE(HasSuffix("a.XML", ".xml"));
     EXPECT_FALSE(HasSuffix("xml", ".xml"));
     EXPECT_TRUE(HasSuffix(".xml", ".xml"));
+}
+
+TEST(ParseTemplate, LoneCrLinesAreReadOneByOne) {
+    const DeviceParams p =
+        Parse(Entry("LOID_OLD", "L") + "\r" + Entry("SUSER_PASSWORD", "S") + "\r<ATM_VC_TBL>\r" +
+              Entry("vid", "7") + "\r" + Entry("ChannelMode", "2") + "\r");
+    EXPECT_EQ(FieldText(p.loid), "L");
+    EXPECT_EQ(FieldText(p.loginPassword), "S");
+    EXPECT_EQ(p.wanCount, 1);
+    EXPECT_EQ(FieldText(p.vid[0]), "7");
+}
+
+TEST(TemplateValues, ACutValueIsRefusedByName) {
+    const std::string long63(63, 'u');
+    const std::string long64(64, 'u');
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string message; // empty: accepted
+    } cases[] = {
+        {"every value fits",
+         Entry("LOID_OLD", std::string(31, 'l')) + "\n<ATM_VC_TBL>\n" + Entry("pppUser", long63) +
+             "\n" + Entry("ChannelMode", "2") + "\n",
+         ""},
+        {"a 64-byte PPPoE user",
+         "<ATM_VC_TBL>\n" + Entry("ChannelMode", "2") + "\n<ATM_VC_TBL>\n" +
+             Entry("pppUser", long64) + "\n" + Entry("ChannelMode", "2") + "\n",
+         "The template's entry pppUser of WAN connection 2 is longer than 63 bytes!"},
+        {"a long LOID", Entry("LOID_OLD", std::string(32, 'l')) + "\n",
+         "The template's entry LOID_OLD is longer than 31 bytes!"},
+        {"a long PLOAM password", Entry("GPON_PLOAM_PASSWD", std::string(34, 'p')) + "\n",
+         "The template's entry GPON_PLOAM_PASSWD is longer than 33 bytes!"},
+        {"a long channel mode", "<ATM_VC_TBL>\n" + Entry("ChannelMode", "12345678") + "\n",
+         "The template's entry ChannelMode of WAN connection 1 is longer than 7 bytes!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingMessageSink sink;
+        EXPECT_EQ(CheckTemplateValues(Parse(c.text)), c.message.empty());
+        EXPECT_EQ(sink.texts(), c.message.empty() ? std::vector<std::string>{}
+                                                  : std::vector<std::string>{c.message});
+    }
+}
+
+TEST(TemplateFiles, FifoAndDeviceAreRefusedWithoutWaiting) {
+    TempProgramDir dir;
+    RecordingMessageSink sink;
+    dir.write("ModifyXml/.keep", "");
+    ASSERT_EQ(::mkfifo(dir.file("fifo.xml").c_str(), 0600), 0);
+    for (const std::string& path : {dir.file("fifo.xml"), std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        sink.clear();
+        EXPECT_FALSE(CheckTemplateSize(path));
+        EXPECT_EQ(sink.texts(), std::vector<std::string>{"Xml file is not a regular file!"});
+        DeviceParams p;
+        EXPECT_FALSE(ParseTemplateXml(path, p));
+        std::string out;
+        EXPECT_FALSE(BuildDeviceXml(path, true, Device(), "00:1A:2B:3C:4D:5E", 0, out));
+        EXPECT_TRUE(BuildDeviceXml(path, false, Device(), "00:1A:2B:3C:4D:5E", 0, out));
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}
+
+TEST(TemplateFiles, ReadingStopsPastTheLimit) {
+    TempProgramDir dir;
+    dir.write("big.xml", std::string(300001, '\n'));
+    DeviceParams p;
+    EXPECT_FALSE(ParseTemplateXml(dir.file("big.xml"), p));
+    dir.write("ok.xml", std::string(300000, '\n'));
+    EXPECT_TRUE(ParseTemplateXml(dir.file("ok.xml"), p));
+}
+
+TEST(DeviceCopy, PlantedLinkIsReplacedNotFollowed) {
+    for (const bool useSheet : {true, false}) {
+        SCOPED_TRACE(useSheet ? "rewritten" : "copied");
+        TempProgramDir dir;
+        RecordingMessageSink sink;
+        dir.write("ModifyXml/.keep", "");
+        dir.write("secret", "root only\n");
+        dir.write("t.xml", Entry("LOID", "x") + "\n");
+        const std::string copy = DeviceXmlPath("00:1A:2B:3C:4D:5E");
+        ASSERT_EQ(::symlink(dir.file("secret").c_str(), copy.c_str()), 0);
+        std::string out;
+        EXPECT_TRUE(
+            BuildDeviceXml(dir.file("t.xml"), useSheet, Device(), "00:1A:2B:3C:4D:5E", 0, out));
+        EXPECT_EQ(qvtest::ReadFileBytes(dir.file("secret")), "root only\n");
+        struct stat st {};
+        ASSERT_EQ(::lstat(out.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        // Passwords of the device: its owner's alone, whatever the umask.
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+    }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -96,15 +97,63 @@ INSTANTIATE_TEST_SUITE_P(Table, Logo,
                              return std::string(i.param.name);
                          });
 
-TEST(Logo, UndecodableIsZeroByZeroAndAccepted) {
+// A small real JPEG whose frame header (SOF0) is made to declare w x h: the
+// data no longer fits the frame, so it fails to decode.
+std::string JpegDeclaring(int w, int h) {
+    std::string j = Jpeg(8, 8);
+    const std::size_t sof = j.find("\xFF\xC0");
+    EXPECT_NE(sof, std::string::npos);
+    // FF C0, length (2), precision (1), height (2), width (2)
+    j[sof + 5] = char(h >> 8);
+    j[sof + 6] = char(h & 0xFF);
+    j[sof + 7] = char(w >> 8);
+    j[sof + 8] = char(w & 0xFF);
+    return j;
+}
+
+TEST(Logo, SizeComesFromTheHeaderBeforeDecoding) {
+    const std::string tooLarge =
+        "The width and height of the image cannot exceed 229 pixels and 51 "
+        "pixels, respectively!";
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool accepted;
+    } cases[] = {
+        {"declares 65500 x 65500 and cannot be decoded", JpegDeclaring(65500, 65500), false},
+        {"declares 230 x 10", JpegDeclaring(230, 10), false},
+        {"no picture header at all", "not a picture at all", false},
+        {"a JPEG cut after its header", Jpeg(20, 5).substr(0, 40), false},
+        {"a small JPEG", Jpeg(20, 5), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempProgramDir dir;
+        RecordingMessageSink sink;
+        dir.write("x.jpg", c.bytes);
+        ASSERT_LE(c.bytes.size(), 6000u);
+        LogoPicture p;
+        EXPECT_EQ(CheckLogoPicture(dir.file("x.jpg"), p), c.accepted);
+        EXPECT_EQ(sink.texts(),
+                  c.accepted ? std::vector<std::string>{} : std::vector<std::string>{tooLarge});
+    }
+    // The logo dialog previews any size: its caption tells what the header declares.
+    TempProgramDir dir;
+    dir.write("big.jpg", JpegDeclaring(65500, 65500));
+    const LogoPicture preview = LoadLogoPicture(dir.file("big.jpg"));
+    EXPECT_EQ(preview.width, 65500);
+    EXPECT_EQ(preview.height, 65500);
+}
+
+TEST(Logo, FifoIsRefusedWithoutWaiting) {
     TempProgramDir dir;
     RecordingMessageSink sink;
-    dir.write("x.jpg", "not a picture at all");
-    LogoPicture p;
-    EXPECT_TRUE(CheckLogoPicture(dir.file("x.jpg"), p));
-    EXPECT_EQ(p.width, 0);
-    EXPECT_EQ(p.height, 0);
-    EXPECT_EQ(p.caption, QStringLiteral("0  x  0 Pixel     0.0 KB"));
+    ASSERT_EQ(::mkfifo(dir.file("l.jpg").c_str(), 0600), 0);
+    EXPECT_FALSE(CheckLogoFileSize(dir.file("l.jpg")));
+    EXPECT_FALSE(CheckLogoFileSize("/dev/zero"));
+    EXPECT_EQ(sink.texts(), (std::vector<std::string>{"Picture file is not a regular file!",
+                                                      "Picture file is not a regular file!"}));
+    EXPECT_EQ(LoadLogoPicture(dir.file("l.jpg")).width, 0);
 }
 
 TEST(Logo, DecodedByContentNotName) {

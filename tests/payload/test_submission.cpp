@@ -1,3 +1,4 @@
+#include "base/ProgramDirectory.h"
 #include "payload/ConfigXml.h"
 #include "payload/Submission.h"
 #include "records/CSqlManagement.h"
@@ -296,6 +297,60 @@ TEST_F(SubmissionTest, MalformedMacRefusesWholeBatch) {
     SubmissionResult r = s.Submit(in);
     EXPECT_EQ(r.outcome, SubmissionOutcome::Refused);
     ExpectUntouched();
+}
+
+TEST_F(SubmissionTest, NothingIsCutOnTheWayToTheDevices) {
+    const auto pictureOf = [this](std::size_t bytes) {
+        return dir_->path() + std::string(bytes - dir_->path().size() - 4, 'p') + ".jpg";
+    };
+    const std::string longPicture = pictureOf(260);
+    DeviceParams cutTemplate{};
+    cutTemplate.wanCount = 1;
+    CopyToField(cutTemplate.channelMode[0], "2");
+    cutTemplate.overflow.pppUser[0] = true; // as ParseTemplateXml marks a 64-byte user
+    const std::string longHome = dir_->path() + std::string(250, 'h') + "/";
+    struct Case {
+        const char* what;
+        bool logo, config, sheet;
+        std::string picturePath; // replaces the logo's path when not empty
+        DeviceParams templateParams;
+        std::string home; // program folder while preparing, when not empty
+        std::string message;
+    } cases[] = {
+        {"a 64-byte PPPoE user in the template", false, true, true, "", cutTemplate, "",
+         "The template's entry pppUser of WAN connection 1 is longer than 63 bytes!"},
+        {"a picture path of 260 bytes", true, false, false, longPicture, DeviceParams{}, "",
+         "The path " + longPicture + " is longer than 259 bytes!"},
+        {"device copies that would not fit", false, true, false, "", DeviceParams{}, longHome,
+         "The path " + longHome + "ModifyXml/001A2B3C4D01.xml is longer than 259 bytes!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sink_.clear();
+        FakeSheet sheet;
+        sheet.rows = {Row(kMacs[0], "a"), Row(kMacs[1], "b"), Row(kMacs[2], "c")};
+        SubmissionInput in = Input(c.logo, c.config, c.sheet);
+        if (!c.picturePath.empty())
+            in.picturePath = c.picturePath;
+        in.templateParams = c.templateParams;
+        if (!c.home.empty())
+            SetProgramDirectory(c.home);
+        CParameterSubmission s = Make(&sheet);
+        SubmissionResult r = s.Submit(in);
+        SetProgramDirectory(dir_->path());
+        EXPECT_EQ(r.outcome, SubmissionOutcome::Refused);
+        ASSERT_EQ(sink_.messages().size(), 2u); // the question, then the refusal
+        EXPECT_EQ(sink_.messages()[1].text, c.message);
+        EXPECT_EQ(sheet.reads, 0);
+        ExpectUntouched();
+    }
+    // At the limit the path is taken whole.
+    sink_.clear();
+    SubmissionInput in = Input(true, false);
+    in.picturePath = pictureOf(259);
+    EXPECT_EQ(Make().Submit(in).outcome, SubmissionOutcome::Started);
+    ASSERT_EQ(jobs_.size(), 3u);
+    EXPECT_EQ(std::string(jobs_[0].logoPath), in.picturePath);
 }
 
 } // namespace

@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using recordtest::Device;
@@ -117,6 +119,26 @@ TEST(StoreLifecycle, GarbageFileIsReplaced) {
     EXPECT_TRUE(store.IsOpen());
     EXPECT_TRUE(store.SaveDiscoveredDevice(Device(Mac(1))));
     EXPECT_TRUE(sink.texts().empty());
+}
+
+TEST(StoreLifecycle, LinkAtTheNameIsRemovedAndTheFileIsTheOwnersOnly) {
+    qvtest::TempProgramDir dir;
+    qvtest::RecordingMessageSink sink;
+    dir.write("secret", "root only\n");
+    ASSERT_EQ(::symlink(dir.file("secret").c_str(), dir.file("data.db").c_str()), 0);
+    const mode_t old = ::umask(0);
+    {
+        CSqlManagement store(dir.path());
+        ::umask(old);
+        ASSERT_TRUE(store.IsOpen());
+        EXPECT_TRUE(store.SaveDiscoveredDevice(Device(Mac(1))));
+        struct stat st {};
+        ASSERT_EQ(::lstat(dir.file("data.db").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        // Stored keys: readable by the owner alone, whatever the umask.
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+    }
+    EXPECT_EQ(qvtest::ReadFileBytes(dir.file("secret")), "root only\n");
 }
 
 // Each way the file cannot be made: one message, then every operation fails.
