@@ -1,6 +1,7 @@
 #include "base/Language.h"
 
 #include "base/IniFile.h"
+#include "base/ProgramDirectory.h"
 
 #include <cstdlib>
 #include <mutex>
@@ -101,7 +102,8 @@ void InitLanguage(const std::string& programDirectory) {
     state.programDirectory = programDirectory;
     state.localeId = SystemLocaleId();
 
-    const IniFile choice = IniFile::FromFile(programDirectory + "Languages/Language.ini");
+    const IniFile choice =
+        IniFile::FromFile(FindResourceFile(programDirectory, "Languages/Language.ini"));
     state.name = choice.Get("LCID", std::to_string(state.localeId), "");
     if (state.name.empty()) {
         state.name = "English";
@@ -109,7 +111,7 @@ void InitLanguage(const std::string& programDirectory) {
     }
     // A missing or empty language file needs no special case: every lookup then
     // falls back to its source text.
-    state.file = programDirectory + "Languages/" + state.name + ".lng";
+    state.file = FindResourceFile(programDirectory, "Languages/" + state.name + ".lng");
 
     std::lock_guard<std::mutex> guard(g_lock);
     g_state = std::move(state);

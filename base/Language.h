@@ -4,7 +4,9 @@
 #include <string>
 
 // Chooses the language from the locale environment and Languages/Language.ini
-// below programDirectory. Cannot fail; falls back to English (1033).
+// below programDirectory (for the program's working folder: the operator's own
+// Languages/ files there, else the shipped ones; see FindResourceFile). Cannot
+// fail; falls back to English (1033).
 void InitLanguage(const std::string& programDirectory);
 
 // The text of the current language for an English source text, or the source

@@ -1,6 +1,7 @@
 #include "base/Settings.h"
 
 #include "base/IniFile.h"
+#include "base/ProgramDirectory.h"
 
 #include <climits>
 #include <cstdint>
@@ -14,7 +15,7 @@ constexpr std::size_t kMaxValueBytes = 63;
 constexpr std::size_t kMaxFaceBytes = 31;
 
 std::string SettingsPath(const std::string& programDirectory) {
-    return programDirectory + "Setting.ini";
+    return FindResourceFile(programDirectory, "Setting.ini");
 }
 
 bool IsCSpace(char c) {

@@ -68,6 +68,8 @@ struct AppSettings {
 };
 
 // Reads <programDirectory>Setting.ini into settings, every key with its default.
+// For the program's working folder the file is the operator's own copy there,
+// else the shipped one (FindResourceFile); the same holds for GetSettingString.
 // Cannot fail: a missing file or key leaves the default.
 void LoadSettings(AppSettings& settings, const std::string& programDirectory);
 

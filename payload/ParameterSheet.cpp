@@ -240,7 +240,7 @@ bool ExportParameterSheet(const DeviceParams& t, const std::vector<std::string>&
     if (!CheckTemplateValues(t))
         return false;
     const std::string dir = GetProgramDirectory();
-    const std::string templatePath = dir + "ExcelTemplate/Template.xls";
+    const std::string templatePath = GetResourceDirectory() + "ExcelTemplate/Template.xls";
     char name[96];
     const QDate d = now.date();
     const QTime tm = now.time();

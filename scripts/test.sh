@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the packages, builds and runs every test: the plain build, the
-# AddressSanitizer + UndefinedBehaviorSanitizer build, the ThreadSanitizer
-# build of the threaded core, and the bounded fuzz runs.
+# Debian package (built from the plain build, linted, extracted and run as
+# nobody), the AddressSanitizer + UndefinedBehaviorSanitizer build, the
+# ThreadSanitizer build of the threaded core, and the bounded fuzz runs.
 # Tests that make network namespaces need root; without it they are skipped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,17 +24,23 @@ export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 step() { printf '\n==== %s ====\n' "$*"; }
 
 step "plain build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Configured for /usr, so the package step can package this build.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_BUILD_TESTS=ON \
+      -DCMAKE_INSTALL_PREFIX=/usr
 cmake --build build -j"$JOBS"
 step "plain tests"
 (cd build && ctest -j"$JOBS" --timeout 600)
+
+step "Debian package"
+DEB="$(scripts/package.sh build)"
+tests/packaging/package_test.sh "$DEB" "$ROOT"
 
 step "ASan + UBSan build"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DENABLE_ASAN=ON -DENABLE_UBSAN=ON \
       -DQV_BUILD_BENCH=OFF
 cmake --build build-asan -j"$JOBS"
 step "ASan + UBSan tests"
-(cd build-asan && ctest -j"$JOBS" --timeout 900)
+(cd build-asan && ctest -j"$JOBS" --timeout 900 -LE package)
 
 step "TSan build (threaded core)"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DENABLE_TSAN=ON -DQV_CORE_ONLY=ON \

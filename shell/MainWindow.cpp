@@ -20,7 +20,7 @@ void SetMainWindowPageFactory(std::function<CTPage*(int pageId, QWidget* host)> 
 
 int RunMainWindow(QApplication& app) {
     if (Skin().mainBk.isEmpty())
-        BuildSkinPaths(Skin(), GetProgramDirectory());
+        BuildSkinPaths(Skin(), GetResourceDirectory());
     // Hiding to the tray must not end the program; only the window's own
     // close does.
     app.setQuitOnLastWindowClosed(false);

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     }
 
     if (demo.Requested()) {
-        if (!demo.Start(GetProgramDirectory()))
+        if (!demo.Start(GetExecutableDirectory()))
             return 1;
         SetPreferredAdapter(demo.NearEnd());
     }
@@ -60,6 +60,10 @@ int main(int argc, char** argv) {
         // The Qt application object lives exactly as long as the main window's loop,
         // so every window is gone before the singletons are destroyed at exit.
         QApplication app(argc, argv);
+        // The window's class (X11 WM_CLASS, Wayland app id) names the installed
+        // quorvantix.desktop, so the desktop shows the window under its entry.
+        QApplication::setApplicationName(QStringLiteral("quorvantix"));
+        QApplication::setDesktopFileName(QStringLiteral("quorvantix"));
         if (demo.Requested())
             DemoSegment::QuitOnSignals(app);
         WidgetMessageSink boxes;
