@@ -89,7 +89,8 @@ Exchange ExchangeChunk(CaptureHandle& handle, const std::uint8_t* buffer, std::u
 
 bool SendFileOn(const std::string& deviceName, const TransmitFrame& frameTemplate,
                 std::uint16_t category, const std::string& path, const std::string& macText,
-                const TransferTiming& timing, SendFileStats* statsOut) {
+                const TransferTiming& timing, SendFileStats* statsOut,
+                const SendFileProgress& progress) {
     SendFileStats stats;
     CaptureHandle handle;
     bool opened = false;
@@ -147,6 +148,8 @@ bool SendFileOn(const std::string& deviceName, const TransmitFrame& frameTemplat
 
         if (ExchangeChunk(handle, buffer, category, sequence, timing, stats) == Exchange::Failed)
             break;
+        if (progress)
+            progress(previousPosition, fileLength);
         fr.Set16(frame::kChunkPosition, ChunkMiddle);
         if (previousPosition >= fileLength) {
             result = true;

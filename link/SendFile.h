@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Timing of the stop-and-wait exchange. A chunk's frame is sent at once and
@@ -29,6 +30,11 @@ struct SendFileStats {
     double chunkLoopSeconds = 0;     // from the first transmission to the end
 };
 
+// Told after every acknowledged chunk: bytes of the file acknowledged so far
+// and the file's length. Runs on the sending thread, between chunks, so it
+// must be cheap (keep the throttling of any store write in it).
+using SendFileProgress = std::function<void(std::int64_t acknowledged, std::int64_t length)>;
+
 // Sends one file to one device on the capture device deviceName, chunk by
 // chunk in data frames built on frameTemplate (addresses, EtherType,
 // category, data opcode and file count set; the rest zero). macText is the
@@ -40,7 +46,8 @@ struct SendFileStats {
 // Any thread; each call uses its own capture handle and buffers.
 bool SendFileOn(const std::string& deviceName, const TransmitFrame& frameTemplate,
                 std::uint16_t category, const std::string& path, const std::string& macText,
-                const TransferTiming& timing = {}, SendFileStats* stats = nullptr);
+                const TransferTiming& timing = {}, SendFileStats* stats = nullptr,
+                const SendFileProgress& progress = {});
 
 // The same on the transmit manager's selected capture device, read once at the start.
 bool SendFile(const TransmitFrame& frameTemplate, std::uint16_t category, const std::string& path,

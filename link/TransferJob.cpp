@@ -7,6 +7,7 @@
 #include "records/CSqlManagement.h"
 #include "records/DeviceRecord.h"
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <system_error>
@@ -25,16 +26,64 @@ std::string FieldText(const char* field, std::size_t width) {
     return std::string(field, strnlen(field, width));
 }
 
+// Publishes a file's progress into the store at most once per interval per
+// device (a job is one device), and its final value and counters at the end.
+class ProgressPublisher {
+public:
+    static constexpr std::chrono::milliseconds kInterval{100};
+
+    ProgressPublisher(CSqlManagement* store, std::string mac, bool live)
+        : store_(store), mac_(std::move(mac)), live_(live && store != nullptr) {}
+
+    SendFileProgress Hook(TransferFile file) {
+        file_ = file;
+        acknowledged_ = length_ = 0;
+        if (!live_)
+            return {};
+        return [this](std::int64_t acknowledged, std::int64_t length) {
+            acknowledged_ = acknowledged;
+            length_ = length;
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastWrite_ < kInterval)
+                return;
+            lastWrite_ = now;
+            store_->SetProgress(mac_, file_, acknowledged, length);
+        };
+    }
+
+    void Finish(const SendFileStats& stats) {
+        if (store_ == nullptr)
+            return;
+        if (live_ && acknowledged_ > 0)
+            store_->SetProgress(mac_, file_, acknowledged_, length_);
+        store_->AddTransmissions(mac_, file_, stats.transmissions,
+                                 stats.transmissions - stats.chunks);
+    }
+
+private:
+    CSqlManagement* store_;
+    std::string mac_;
+    bool live_;
+    TransferFile file_ = TransferFile::Logo;
+    std::int64_t acknowledged_ = 0, length_ = 0;
+    std::chrono::steady_clock::time_point lastWrite_{};
+};
+
 bool SendOne(const TransferJob& job, FrameCategory category, std::uint16_t fileCount,
              const std::string& path, const std::function<std::string()>& deviceName,
-             const TransferTiming& timing) {
+             const TransferTiming& timing, ProgressPublisher& publisher) {
     // Bytes 0..13 of the job are the Ethernet header of every data frame.
     TransmitFrame tmpl = ZeroFrame();
     std::memcpy(tmpl.bytes, &job, 14);
     tmpl.Set16(frame::kCategory, category);
     tmpl.Set16(frame::kOpcode, category == Para ? ParaData : LogoData);
     tmpl.Set16(frame::kFileCount, fileCount);
-    return SendFileOn(deviceName(), tmpl, category, path, MacTextUpper(job.deviceMac), timing);
+    SendFileStats stats;
+    const bool ok =
+        SendFileOn(deviceName(), tmpl, category, path, MacTextUpper(job.deviceMac), timing, &stats,
+                   publisher.Hook(category == Para ? TransferFile::Config : TransferFile::Logo));
+    publisher.Finish(stats);
+    return ok;
 }
 } // namespace
 
@@ -52,9 +101,11 @@ TransferJob MakeTransferJob(const std::uint8_t deviceMac[6], const std::uint8_t 
 }
 
 void RunTransferJob(const TransferJob& job, const std::function<std::string()>& deviceName,
-                    CSqlManagement* store, const TransferTiming& timing, VerdictGate* gate) {
+                    CSqlManagement* store, const TransferTiming& timing, bool liveProgress,
+                    VerdictGate* gate) {
     const std::string mac = MacTextUpper(job.deviceMac);
     const std::uint64_t key = AdapterSocket::MacKey(job.deviceMac);
+    ProgressPublisher publisher(store, mac, liveProgress);
     const std::string logo = FieldText(job.logoPath, sizeof job.logoPath);
     const std::string config = FieldText(job.configPath, sizeof job.configPath);
     // One file: sent, its transfer status written, then a verdict that
@@ -63,7 +114,7 @@ void RunTransferJob(const TransferJob& job, const std::function<std::string()>& 
                           const std::string& path) {
         if (gate != nullptr)
             gate->Begin(key, category);
-        const bool ok = SendOne(job, category, fileCount, path, deviceName, timing);
+        const bool ok = SendOne(job, category, fileCount, path, deviceName, timing, publisher);
         const auto record = [&] {
             if (store == nullptr)
                 return;
@@ -116,7 +167,7 @@ bool StartTransferJob(const TransferJob& job) {
                 AcTransmitManage* manager = AcTransmitManage::GetInstance();
                 RunTransferJob(
                     copy, [manager] { return manager->DeviceName(); },
-                    CSqlManagement::GetInstance(), {}, &manager->Verdicts());
+                    CSqlManagement::GetInstance(), {}, true, &manager->Verdicts());
             });
             t.detach();
             return true;

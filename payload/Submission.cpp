@@ -128,9 +128,14 @@ bool CParameterSubmission::Start(const std::vector<std::string>& devices,
     }
 
     const bool useSheet = !input_.sheetPath.empty();
+    const BatchFile logo = kind_ != 2 ? BatchReport::DescribeFile(input_.picturePath) : BatchFile{};
     for (std::size_t k = 0; k < devices.size(); ++k) {
         const std::string& mac = devices[k];
         std::string configPath;
+        BatchRow row;
+        row.mac = mac;
+        row.kind = kind_;
+        row.logo = logo;
         if (kind_ != 1) {
             DeviceParams params{};
             if (useSheet && k < records_.size())
@@ -139,22 +144,73 @@ bool CParameterSubmission::Start(const std::vector<std::string>& devices,
             // on the device link like any unreadable file.
             BuildDeviceXml(input_.templatePath, useSheet, params, mac,
                            input_.templateParams.dualBand, configPath);
+            row.config = BatchReport::DescribeFile(configPath);
+            if (useSheet)
+                BatchReport::TakeIdentifyingValues(params, row);
         }
         result.configPaths.push_back(configPath);
-
-        if (kind_ == 1) {
-            store_.SetLogStatus(mac, Operating);
-        } else if (kind_ == 2) {
-            store_.SetParaStatus(mac, Operating);
-        } else {
-            store_.SetLogStatus(mac, Operating);
-            store_.SetParaStatus(mac, Operating);
-        }
-
-        const TransferJob job = MakeTransferJob(macs[k].data(), adapterMac_.data(), kind_,
-                                                configPath, input_.picturePath);
-        if (starter_ && starter_(job))
+        result.batch.AddRow(std::move(row));
+        if (StartJob(mac, macs[k].data(), kind_, configPath, input_.picturePath))
             ++result.jobsStarted;
+    }
+    result.outcome = SubmissionOutcome::Started;
+    return true;
+}
+
+bool CParameterSubmission::StartJob(const std::string& mac, const std::uint8_t deviceMac[6],
+                                    int kind, const std::string& configPath,
+                                    const std::string& logoPath) {
+    if (kind == 1) {
+        store_.SetLogStatus(mac, Operating);
+    } else if (kind == 2) {
+        store_.SetParaStatus(mac, Operating);
+    } else {
+        store_.SetLogStatus(mac, Operating);
+        store_.SetParaStatus(mac, Operating);
+    }
+    const TransferJob job =
+        MakeTransferJob(deviceMac, adapterMac_.data(), kind, configPath, logoPath);
+    return starter_ && starter_(job);
+}
+
+bool CParameterSubmission::StartRetry(const std::vector<BatchRow>& rows, SubmissionResult& result) {
+    result = SubmissionResult{};
+    result.outcome = SubmissionOutcome::Refused;
+    std::vector<std::array<std::uint8_t, 6>> macs(rows.size());
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const BatchRow& row = rows[k];
+        if (!ParseMacText(row.mac, macs[k].data()) || row.kind < 1 || row.kind > 3) {
+            ShowMessage("Invalid MAC address: " + row.mac, MessageIcon::Exclamation);
+            return false;
+        }
+        // The same payload or none: a file edited since the batch would be
+        // sent as if it were the one the batch sent.
+        for (const BatchFile* file :
+             {row.SendsLogo() ? &row.logo : nullptr, row.SendsConfig() ? &row.config : nullptr}) {
+            if (file == nullptr)
+                continue;
+            const BatchFile now = BatchReport::DescribeFile(file->path);
+            if (file->path.empty() || now.bytes != file->bytes || now.sha256 != file->sha256) {
+                ShowMessage("The file " + file->path + " changed since the batch!",
+                            MessageIcon::Exclamation);
+                return false;
+            }
+            if (!CheckTransferPath(file->path))
+                return false;
+        }
+    }
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        BatchRow row = rows[k];
+        row.startMs = row.endMs = 0;
+        row.transmissions = row.retransmissions = 0;
+        row.logoStatus = row.configStatus = WaitOperate;
+        const std::string configPath = row.SendsConfig() ? row.config.path : std::string();
+        const std::string logoPath = row.SendsLogo() ? row.logo.path : std::string();
+        result.configPaths.push_back(configPath);
+        result.kind = row.kind;
+        if (StartJob(row.mac, macs[k].data(), row.kind, configPath, logoPath))
+            ++result.jobsStarted;
+        result.batch.AddRow(std::move(row));
     }
     result.outcome = SubmissionOutcome::Started;
     return true;

@@ -2,6 +2,7 @@
 
 #include "link/TransferJob.h"
 #include "link/TransmitFrame.h" // ParseMacText
+#include "payload/BatchReport.h"
 #include "payload/DeviceParams.h"
 
 #include <array>
@@ -51,6 +52,7 @@ struct SubmissionResult {
     int kind = 0;                         // 1 logo, 2 configuration, 3 both
     std::vector<std::string> configPaths; // per device: its configuration copy (kinds 2, 3)
     int jobsStarted = 0;
+    BatchReport batch; // one row per started device, with the files as sent
 };
 
 using TransferJobStarter = std::function<bool(const TransferJob&)>;
@@ -87,7 +89,18 @@ public:
     // form "XX:XX:XX:XX:XX:XX". Returns false when nothing was prepared or it refused.
     bool Start(const std::vector<std::string>& devices, SubmissionResult& result);
 
+    // Starts the rows of an earlier batch again with the same files: each
+    // device's kind, logo and configuration copy. Refuses the whole retry,
+    // writing nothing, when a row's MAC or kind is wrong or a file no longer
+    // has the size and SHA-256 the batch sent ("... changed since the
+    // batch"). Needs no Prepare.
+    bool StartRetry(const std::vector<BatchRow>& rows, SubmissionResult& result);
+
 private:
+    // Marks the job's files Operating and starts it.
+    bool StartJob(const std::string& mac, const std::uint8_t deviceMac[6], int kind,
+                  const std::string& configPath, const std::string& logoPath);
+
     CSqlManagement& store_;
     std::array<std::uint8_t, 6> adapterMac_;
     TransferJobStarter starter_;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include <string_view>
 #include <system_error>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace {
 
@@ -202,7 +204,34 @@ struct CSqlManagement::Impl {
     sqlite3_stmt* Page(int sortKey, bool ascending, bool filtered);
     bool SetStatus(Stmt which, const std::string& macText, int status);
     int GetStatus(Stmt which, const std::string& macText);
+
+    // Progress beside the statuses, in memory only: it is written far more
+    // often than a status and never needs to outlive the run. Its own lock,
+    // so a transfer's progress never waits behind a page query.
+    std::mutex progressLock;
+    std::unordered_map<std::string, std::array<TransferProgress, 2>> progress;
+    std::uint64_t progressWrites = 0;
+    void StampStatus(TransferFile file, const std::string& macText, int status);
 };
+
+namespace {
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+} // namespace
+
+void CSqlManagement::Impl::StampStatus(TransferFile file, const std::string& macText, int status) {
+    std::lock_guard<std::mutex> guard(progressLock);
+    TransferProgress& p = progress[macText][static_cast<int>(file)];
+    if (status == Operating) {
+        p = TransferProgress{};
+        p.startMs = NowMs();
+    } else if (status == OperateSuccess || status == OperateFail || status == TransmitFail) {
+        p.endMs = NowMs();
+    }
+}
 
 bool CSqlManagement::Impl::Open() {
     // Any file left by an earlier run is discarded, with its journals: a hot
@@ -296,7 +325,10 @@ bool CSqlManagement::Impl::SetStatus(Stmt which, const std::string& macText, int
     BindColumn(stmt, 1, key);
     sqlite3_bind_int(stmt, 2, status);
     BindColumn(stmt, 3, text);
-    return sqlite3_step(stmt) == SQLITE_DONE && sqlite3_changes(db) > 0;
+    const bool written = sqlite3_step(stmt) == SQLITE_DONE && sqlite3_changes(db) > 0;
+    if (written)
+        StampStatus(which == kSetLog ? TransferFile::Logo : TransferFile::Config, macText, status);
+    return written;
 }
 
 int CSqlManagement::Impl::GetStatus(Stmt which, const std::string& macText) {
@@ -373,6 +405,10 @@ bool CSqlManagement::ExecuteSql(const std::string& statement) {
 }
 
 bool CSqlManagement::ClearDevices() {
+    {
+        std::lock_guard<std::mutex> guard(impl_->progressLock);
+        impl_->progress.clear();
+    }
     return ExecuteSql("DELETE FROM ap_info");
 }
 
@@ -489,8 +525,12 @@ bool CSqlManagement::SaveDiscoveredDevice(DiscoveredDevice device) {
             BindColumn(stmt, i + 1, values[i]);
         if (sqlite3_step(stmt) != SQLITE_DONE)
             return false;
-        if (sqlite3_changes(impl_->db) > 0)
+        if (sqlite3_changes(impl_->db) > 0) {
+            // Both statuses are back to WaitOperate: so is the progress.
+            std::lock_guard<std::mutex> progressGuard(impl_->progressLock);
+            impl_->progress.erase(std::string(FromField(device.macText, sizeof device.macText)));
             return true;
+        }
     }
     return false;
 }
@@ -525,4 +565,40 @@ int CSqlManagement::GetParaStatus(const std::string& macText) {
 
 int CSqlManagement::GetLogStatus(const std::string& macText) {
     return impl_->GetStatus(kGetLog, macText);
+}
+
+bool CSqlManagement::SetProgress(const std::string& macText, TransferFile file,
+                                 std::int64_t bytesDone, std::int64_t bytesTotal) {
+    std::lock_guard<std::mutex> guard(impl_->progressLock);
+    auto it = impl_->progress.find(macText);
+    if (it == impl_->progress.end())
+        return false;
+    TransferProgress& p = it->second[static_cast<int>(file)];
+    p.bytesDone = bytesDone;
+    p.bytesTotal = bytesTotal;
+    ++impl_->progressWrites;
+    return true;
+}
+
+bool CSqlManagement::AddTransmissions(const std::string& macText, TransferFile file,
+                                      std::uint64_t transmissions, std::uint64_t retransmissions) {
+    std::lock_guard<std::mutex> guard(impl_->progressLock);
+    auto it = impl_->progress.find(macText);
+    if (it == impl_->progress.end())
+        return false;
+    TransferProgress& p = it->second[static_cast<int>(file)];
+    p.transmissions += transmissions;
+    p.retransmissions += retransmissions;
+    return true;
+}
+
+TransferProgress CSqlManagement::GetProgress(const std::string& macText, TransferFile file) {
+    std::lock_guard<std::mutex> guard(impl_->progressLock);
+    auto it = impl_->progress.find(macText);
+    return it == impl_->progress.end() ? TransferProgress{} : it->second[static_cast<int>(file)];
+}
+
+std::uint64_t CSqlManagement::ProgressWrites() {
+    std::lock_guard<std::mutex> guard(impl_->progressLock);
+    return impl_->progressWrites;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/DeviceRecord.h"
+#include "records/TransferProgress.h"
 
 #include <QString>
 #include <string>
@@ -79,6 +80,20 @@ public:
     // The status of the MAC's row; 0 without a row.
     int GetParaStatus(const std::string& macText);
     int GetLogStatus(const std::string& macText);
+
+    // Progress of a file beside its status. Writing a status stamps its time:
+    // Operating starts the file afresh (progress and counters cleared), a
+    // final status (OperateSuccess, OperateFail, TransmitFail) sets its end.
+    // SetProgress and AddTransmissions change only a file that was marked
+    // Operating since the device was last saved; false otherwise.
+    bool SetProgress(const std::string& macText, TransferFile file, std::int64_t bytesDone,
+                     std::int64_t bytesTotal);
+    bool AddTransmissions(const std::string& macText, TransferFile file,
+                          std::uint64_t transmissions, std::uint64_t retransmissions);
+    // Zeroes when the file was never marked Operating.
+    TransferProgress GetProgress(const std::string& macText, TransferFile file);
+    // How many progress writes were accepted so far (for benchmarks).
+    std::uint64_t ProgressWrites();
 
 private:
     struct Impl;

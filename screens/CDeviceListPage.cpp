@@ -5,6 +5,7 @@
 #include "controls/PageHostLink.h"
 #include "controls/SkinStyle.h"
 #include "records/CSqlManagement.h"
+#include "screens/ProgressCell.h"
 #include "shell/SkinPaths.h"
 
 #include <QApplication>
@@ -59,6 +60,8 @@ public:
             box.state = QStyle::State_Enabled |
                         (check.toInt() == Qt::Checked ? QStyle::State_On : QStyle::State_Off);
             style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, opt.widget);
+        } else if (const QVariant progress = index.data(kProgressRole); progress.isValid()) {
+            PaintProgressCell(painter, option, index, progress.toInt());
         } else {
             QStyledItemDelegate::paint(painter, option, index);
         }
@@ -341,17 +344,35 @@ void CDeviceListPage::CollectCheckedDevices() {
     }
 }
 
-void CDeviceListPage::UpdateStatusCell(const std::string& macText, int column, int status) {
+void CDeviceListPage::UpdateStatusCell(const std::string& macText, int column, int status,
+                                       const TransferProgress* progress) {
     if (column < 0 || column >= m_grid->columnCount())
         return;
     const QString mac = QString::fromStdString(macText);
     for (int r = 1; r <= DataRowCount(); ++r) {
         if (CellText(r, 2) == mac) {
-            SetCell(r, column, QString::fromStdString(StatusText(status)), StatusColor(status));
+            SetStatusCell(r, column, status, progress ? *progress : TransferProgress{});
             m_grid->viewport()->update();
             return;
         }
     }
+}
+
+void CDeviceListPage::SetStatusCell(int row, int column, int status,
+                                    const TransferProgress& progress) {
+    SetCell(row, column, QString::fromStdString(StatusText(status)), StatusColor(status));
+    QTableWidgetItem* item = m_grid->item(row - 1, column);
+    // A bar once the file's length is known; the text stays the status's.
+    if (status == Operating && progress.bytesTotal > 0)
+        item->setData(kProgressRole, ProgressPercent(progress));
+    else
+        item->setData(kProgressRole, QVariant());
+}
+
+int CDeviceListPage::CellProgress(int row, int column) const {
+    const QTableWidgetItem* item = m_grid->item(row - 1, column);
+    const QVariant value = item ? item->data(kProgressRole) : QVariant();
+    return value.isValid() ? value.toInt() : -1;
 }
 
 void CDeviceListPage::OnHeaderClicked(int column) {

@@ -7,6 +7,7 @@
 #include "controls/CTPage.h"
 #include "controls/CTStatic.h"
 #include "records/DeviceRecord.h"
+#include "records/TransferProgress.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -67,7 +68,10 @@ public:
     void RefreshPage() override;
     void ShowListPage(int page) override;
     void CollectCheckedDevices();
-    void UpdateStatusCell(const std::string& macText, int column, int status);
+    // Sets the status cell of the MAC's row; an Operating file with a known
+    // length (progress) is drawn as a progress bar.
+    void UpdateStatusCell(const std::string& macText, int column, int status,
+                          const TransferProgress* progress = nullptr);
 
     // The events of the page, as the controls deliver them.
     void OnHeaderClicked(int column);
@@ -91,6 +95,8 @@ public:
     QString CellText(int row, int column) const;
     QColor CellTextColor(int row, int column) const;
     bool RowChecked(int row) const;
+    // The percent a status cell's bar shows; -1 when it is drawn as text.
+    int CellProgress(int row, int column) const;
     bool AllChecked() const { return m_allChecked; }
     int SortColumn() const { return m_sortColumn; }
     bool NextDirection() const { return m_nextDirection; }
@@ -106,6 +112,7 @@ protected:
     // Fills the page-specific cells (columns 3 and up) of data row `row`.
     virtual void FillRecordCells(int row, const ap_info_stu& record) = 0;
     void SetCell(int row, int column, const QString& text, ColorRef color);
+    void SetStatusCell(int row, int column, int status, const TransferProgress& progress);
     void SetHandColumns(std::set<int> columns) { m_handColumns = std::move(columns); }
     // A picture button of the page's own row of buttons: the search-button
     // skin, the translated caption, the hand cursor, placed at rect.

@@ -7,6 +7,8 @@
 #include "screens/CModifyRouterInfoConfigDlg.h"
 #include "screens/ScreenSeams.h"
 
+#include <cstring>
+
 namespace {
 
 std::vector<ListColumn> ParameterColumns() {
@@ -30,13 +32,24 @@ CModifyRouterInfoDlg::CModifyRouterInfoDlg(QWidget* parent, CSqlManagement* stor
     m_hiddenSearch = MakePageButton("Search", du.Rect(49, 5, 40, 18));
     m_hiddenSearch->hide();
     connect(&m_timer, &QTimer::timeout, this, [this] { OnTimer(kRefreshTimer); });
+    m_retry = MakePageButton("Retry failed", du.Rect(102, 5, 60, 18));
+    m_retry->setObjectName(QStringLiteral("retryFailedButton"));
+    connect(m_retry, &QPushButton::clicked, this, [this] { OnRetryFailed(); });
+    m_batch.SetStore(&Store());
+}
+
+void CModifyRouterInfoDlg::OnRetryFailed() {
+    std::vector<std::string> devices;
+    if (!m_batch.RetryFailed(devices))
+        return;
+    m_selected = devices;
+    m_timer.start(kRefreshMs);
 }
 
 void CModifyRouterInfoDlg::FillRecordCells(int row, const ap_info_stu& record) {
-    SetCell(row, 3, QString::fromStdString(StatusText(record.ap_log_status)),
-            StatusColor(record.ap_log_status));
-    SetCell(row, 4, QString::fromStdString(StatusText(record.ap_para_status)),
-            StatusColor(record.ap_para_status));
+    const std::string mac(record.mac, strnlen(record.mac, sizeof record.mac));
+    SetStatusCell(row, 3, record.ap_log_status, Store().GetProgress(mac, TransferFile::Logo));
+    SetStatusCell(row, 4, record.ap_para_status, Store().GetProgress(mac, TransferFile::Config));
 }
 
 void CModifyRouterInfoDlg::OnModify() {
@@ -49,6 +62,8 @@ void CModifyRouterInfoDlg::OnModify() {
     {
         CModifyRouterInfoConfigDlg dialog(m_selected, this, &Store());
         RunModalDialog(dialog);
+        if (!dialog.LastResult().batch.Empty())
+            m_batch.Begin(dialog.LastResult().batch);
     }
     m_timer.start(kRefreshMs);
 }
@@ -59,7 +74,11 @@ void CModifyRouterInfoDlg::OnTimer(int timerId) {
     for (const std::string& mac : m_selected) {
         const int logo = Store().GetLogStatus(mac);
         const int para = Store().GetParaStatus(mac);
-        UpdateStatusCell(mac, 3, logo);
-        UpdateStatusCell(mac, 4, para);
+        const TransferProgress logoProgress = Store().GetProgress(mac, TransferFile::Logo);
+        const TransferProgress paraProgress = Store().GetProgress(mac, TransferFile::Config);
+        UpdateStatusCell(mac, 3, logo, &logoProgress);
+        UpdateStatusCell(mac, 4, para, &paraProgress);
     }
+    if (const std::optional<QString> notice = m_batch.Poll())
+        BatchFollower::ShowNotice(*notice, CountText());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "screens/BatchFollower.h"
 #include "screens/CDeviceListPage.h"
 
 #include <QTimer>
@@ -17,9 +18,13 @@ public:
 
     void OnModify();
     void OnTimer(int timerId);
+    // Sends the last batch's failed devices again, after one question.
+    void OnRetryFailed();
 
     CTButtonPicture* ModifyButton() const { return m_modify; }
     CTButtonPicture* HiddenSearchButton() const { return m_hiddenSearch; }
+    CTButtonPicture* RetryButton() const { return m_retry; }
+    const BatchFollower& Batch() const { return m_batch; }
     const QTimer& RefreshTimer() const { return m_timer; }
 
 protected:
@@ -28,5 +33,7 @@ protected:
 private:
     CTButtonPicture* m_modify = nullptr;
     CTButtonPicture* m_hiddenSearch = nullptr;
+    CTButtonPicture* m_retry = nullptr;
+    BatchFollower m_batch;
     QTimer m_timer;
 };

@@ -94,7 +94,14 @@ void CModifyWebLogConfigDlg::OnModifyLogo() {
     ScreenLink& link = CurrentScreenLink();
     CSqlManagement& store = m_store ? *m_store : *CSqlManagement::GetInstance();
     const std::array<std::uint8_t, 6> adapter = link.AdapterMac();
+    m_batch = BatchReport();
+    const BatchFile logo = BatchReport::DescribeFile(path);
     for (size_t k = 0; k < m_devices.size(); ++k) {
+        BatchRow row;
+        row.mac = m_devices[k];
+        row.kind = 1;
+        row.logo = logo;
+        m_batch.AddRow(std::move(row));
         store.SetLogStatus(m_devices[k], 1);
         const TransferJob job =
             MakeTransferJob(macs[k].data(), adapter.data(), 1, std::string(), path);

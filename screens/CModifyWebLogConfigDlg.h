@@ -3,6 +3,7 @@
 #include "controls/CTButtonPicture.h"
 #include "controls/CTDialog.h"
 #include "controls/CTStatic.h"
+#include "payload/BatchReport.h"
 #include "screens/CLogoPreview.h"
 
 #include <QLineEdit>
@@ -29,6 +30,8 @@ public:
     const std::vector<std::string>& Devices() const { return m_devices; }
     const std::string& PicturePath() const { return m_picturePath; }
     int JobsStarted() const { return m_jobsStarted; }
+    // The batch the dialog started (empty when it started none).
+    const BatchReport& Batch() const { return m_batch; }
     QLineEdit* PictureField() const { return m_logo.field; }
     CTStatic* Caption() const { return m_logo.caption; }
     CLogoPreview* Preview() const { return m_logo.preview; }
@@ -41,6 +44,7 @@ private:
     CSqlManagement* m_store;
     std::string m_picturePath;
     int m_jobsStarted = 0;
+    BatchReport m_batch;
 
     SubmissionDialogParts::LogoPickerParts m_logo{};
     CTButtonPicture* m_modifyLogo = nullptr;

@@ -6,6 +6,8 @@
 #include "screens/CModifyWebLogConfigDlg.h"
 #include "screens/ScreenSeams.h"
 
+#include <cstring>
+
 namespace {
 
 std::vector<ListColumn> LogoColumns() {
@@ -28,11 +30,23 @@ CModifyWebLogDlg::CModifyWebLogDlg(QWidget* parent, CSqlManagement* store)
     m_hiddenSearch = MakePageButton("Search", du.Rect(60, 6, 40, 18));
     m_hiddenSearch->hide();
     connect(&m_timer, &QTimer::timeout, this, [this] { OnTimer(kRefreshTimer); });
+    m_retry = MakePageButton("Retry failed", du.Rect(102, 5, 60, 18));
+    m_retry->setObjectName(QStringLiteral("retryFailedButton"));
+    connect(m_retry, &QPushButton::clicked, this, [this] { OnRetryFailed(); });
+    m_batch.SetStore(&Store());
+}
+
+void CModifyWebLogDlg::OnRetryFailed() {
+    std::vector<std::string> devices;
+    if (!m_batch.RetryFailed(devices))
+        return;
+    m_selected = devices;
+    m_timer.start(kRefreshMs);
 }
 
 void CModifyWebLogDlg::FillRecordCells(int row, const ap_info_stu& record) {
-    SetCell(row, 3, QString::fromStdString(StatusText(record.ap_log_status)),
-            StatusColor(record.ap_log_status));
+    const std::string mac(record.mac, strnlen(record.mac, sizeof record.mac));
+    SetStatusCell(row, 3, record.ap_log_status, Store().GetProgress(mac, TransferFile::Logo));
 }
 
 void CModifyWebLogDlg::OnModify() {
@@ -41,6 +55,8 @@ void CModifyWebLogDlg::OnModify() {
     {
         CModifyWebLogConfigDlg dialog(m_selected, this, &Store());
         RunModalDialog(dialog);
+        if (!dialog.Batch().Empty())
+            m_batch.Begin(dialog.Batch());
     }
     m_timer.start(kRefreshMs);
 }
@@ -48,6 +64,10 @@ void CModifyWebLogDlg::OnModify() {
 void CModifyWebLogDlg::OnTimer(int timerId) {
     if (timerId != kRefreshTimer)
         return;
-    for (const std::string& mac : m_selected)
-        UpdateStatusCell(mac, 3, Store().GetLogStatus(mac));
+    for (const std::string& mac : m_selected) {
+        const TransferProgress progress = Store().GetProgress(mac, TransferFile::Logo);
+        UpdateStatusCell(mac, 3, Store().GetLogStatus(mac), &progress);
+    }
+    if (const std::optional<QString> notice = m_batch.Poll())
+        BatchFollower::ShowNotice(*notice, CountText());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "screens/BatchFollower.h"
 #include "screens/CDeviceListPage.h"
 
 #include <QTimer>
@@ -16,6 +17,8 @@ public:
 
     void OnModify();
     void OnTimer(int timerId);
+    // Sends the last batch's failed devices again, after one question.
+    void OnRetryFailed();
 
     CTButtonPicture* ModifyButton() const { return m_modify; }
     const QTimer& RefreshTimer() const { return m_timer; }
@@ -26,5 +29,7 @@ protected:
 private:
     CTButtonPicture* m_modify = nullptr;
     CTButtonPicture* m_hiddenSearch = nullptr;
+    CTButtonPicture* m_retry = nullptr;
+    BatchFollower m_batch;
     QTimer m_timer;
 };

@@ -1,9 +1,11 @@
 // quorvantix-cli push: a search, then a submission with the checks, messages,
 // kinds and statuses of the parameter submission dialog, then it follows the
-// record store until every submitted job is final or the wait ends.
+// record store until every submitted job is final or the wait ends, and
+// writes the batch's report. --retry sends a report's failed devices again.
 
 #include "app/cli/CliCommand.h"
 #include "app/cli/CliSupport.h"
+#include "app/cli/PushFollow.h"
 #include "base/FileUtil.h"
 #include "base/MessageSeam.h"
 #include "link/AcTransmitManage.h"
@@ -22,12 +24,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -79,10 +79,13 @@ struct PushOptions {
     bool all = false;
     int waitSeconds = 60;
     bool json = false;
+    bool events = false;
+    std::string retry; // a batch report whose failed devices are sent again
 };
 
 const char* kUsage = "push --adapter IFACE [--broadcasts N] [--config FILE] [--logo FILE] "
-                     "[--sheet FILE.xls] (--mac MAC... | --all) [--wait SECONDS] [--json]";
+                     "[--sheet FILE.xls] (--mac MAC... | --all | --retry REPORT.json) "
+                     "[--wait SECONDS] [--json | --events]";
 
 int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -92,6 +95,10 @@ int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
             o.all = true;
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--events") {
+            o.events = true;
+        } else if (a == "--retry" && hasValue) {
+            o.retry = args[++i];
         } else if (a == "--mac" && hasValue) {
             while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
                 std::string mac = Upper(args[++i]);
@@ -121,6 +128,14 @@ int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
     }
     if (o.adapter.empty())
         return Refuse("push: --adapter is required");
+    if (o.json && o.events)
+        return Refuse("push: give --json or --events, not both");
+    if (!o.retry.empty()) {
+        // A retry sends exactly what the report's batch sent.
+        if (o.all || !o.macs.empty() || !o.config.empty() || !o.logo.empty() || !o.sheet.empty())
+            return Refuse("push: --retry takes the devices and files from the report");
+        return kExitOk;
+    }
     if (o.all == !o.macs.empty())
         return Refuse("push: give either --mac MAC... or --all");
     // The sheet's rows are matched to the listed devices by MAC.
@@ -147,10 +162,6 @@ int CheckChosenFiles(const PushOptions& o) {
     return kExitOk;
 }
 
-bool IsFinal(int status) {
-    return status == OperateSuccess || status == OperateFail || status == TransmitFail;
-}
-
 int RunPush(const std::vector<std::string>& args) {
     PushOptions o;
     if (int rc = ParseArgs(args, o); rc != kExitOk)
@@ -160,6 +171,21 @@ int RunPush(const std::vector<std::string>& args) {
     ScopedSink scoped(&sink);
     if (int rc = CheckChosenFiles(o); rc != kExitOk)
         return rc;
+
+    std::vector<BatchRow> retryRows;
+    if (!o.retry.empty()) {
+        BatchReport earlier;
+        std::string error;
+        if (!BatchReport::ReadJson(o.retry, earlier, error))
+            return Refuse("push: " + error);
+        retryRows = earlier.FailedRows();
+        if (retryRows.empty()) {
+            std::fprintf(stderr, "push: no failed device in %s\n", o.retry.c_str());
+            return kExitOk;
+        }
+        for (const BatchRow& row : retryRows)
+            o.macs.push_back(row.mac);
+    }
 
     CSqlManagement* store = CSqlManagement::GetInstance();
     if (!store->IsOpen())
@@ -181,9 +207,12 @@ int RunPush(const std::vector<std::string>& args) {
     }
     CParameterSubmission submission(*store, {}, StartTransferJob,
                                     o.sheet.empty() ? nullptr : &sheetSource);
-    int kind = submission.Prepare(input);
-    if (kind == 0)
-        return kExitRefused;
+    int kind = 0;
+    if (o.retry.empty()) {
+        kind = submission.Prepare(input);
+        if (kind == 0)
+            return kExitRefused;
+    }
 
     AcTransmitManage* link = AcTransmitManage::GetInstance();
     if (int rc = SelectAdapterNamed(*link, o.adapter, "push"); rc != kExitOk)
@@ -211,7 +240,7 @@ int RunPush(const std::vector<std::string>& args) {
         return kExitFailed;
     }
 
-    if (!o.sheet.empty() && devices.size() != input.devices.size()) {
+    if (o.retry.empty() && !o.sheet.empty() && devices.size() != input.devices.size()) {
         // Some devices did not answer: prepare again for those that did, so
         // each prepared record belongs to the device it is started for.
         sheetSource = CParameterSheet(devices, true);
@@ -225,31 +254,32 @@ int RunPush(const std::vector<std::string>& args) {
     link->AdapterMac(adapterMac.data());
     submission.SetAdapterMac(adapterMac);
     SubmissionResult result;
-    if (!submission.Start(devices, result))
-        return kExitRefused;
-
-    const bool sendsLogo = kind != 2;
-    const bool sendsConfig = kind != 1;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(o.waitSeconds);
-    for (;;) {
-        bool allFinal = true;
-        for (const std::string& mac : devices) {
-            if ((sendsLogo && !IsFinal(store->GetLogStatus(mac))) ||
-                (sendsConfig && !IsFinal(store->GetParaStatus(mac))))
-                allFinal = false;
-        }
-        if (allFinal || std::chrono::steady_clock::now() >= deadline)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    CatchStopSignals();
+    if (o.retry.empty()) {
+        if (!submission.Start(devices, result))
+            return kExitRefused;
+    } else {
+        std::vector<BatchRow> rows;
+        for (const BatchRow& row : retryRows)
+            if (std::find(devices.begin(), devices.end(), row.mac) != devices.end())
+                rows.push_back(row);
+        if (!submission.StartRetry(rows, result))
+            return kExitRefused;
     }
+
+    FollowBatch(*store, result.batch, FollowOptions{o.waitSeconds, o.events});
+    WriteBatchReport(result.batch);
 
     bool allSucceeded = !missing;
     QJsonArray array;
-    for (const std::string& mac : devices) {
+    for (const BatchRow& row : result.batch.Rows()) {
+        const std::string& mac = row.mac;
         const int logo = store->GetLogStatus(mac);
         const int config = store->GetParaStatus(mac);
-        if ((sendsLogo && logo != OperateSuccess) || (sendsConfig && config != OperateSuccess))
+        if (!row.Succeeded())
             allSucceeded = false;
+        if (o.events)
+            continue; // the event lines already ended with each file's final status
         if (o.json) {
             QJsonObject item;
             item.insert(QStringLiteral("mac"), QString::fromStdString(mac));

@@ -8,7 +8,9 @@
 #include "records/CSqlManagement.h"
 #include "tests/link/LinkNetFixture.h"
 
+#include <algorithm>
 #include <sys/wait.h>
+#include <thread>
 
 namespace qvtest {
 namespace {
@@ -41,7 +43,7 @@ protected:
     void Run(const TransferJob& job, const TransferTiming& timing = {},
              VerdictGate* gate = nullptr) {
         RunTransferJob(
-            job, [this] { return ns_->toolSide(); }, store_.get(), timing, gate);
+            job, [this] { return ns_->toolSide(); }, store_.get(), timing, true, gate);
     }
     static std::string Logo(std::size_t n) {
         std::string s = PatternBytes(n, 9);
@@ -206,6 +208,47 @@ TEST_F(JobNetTest, VerdictsFollowTheTransfer) {
 
 // The program ends while transfer threads still wait for acknowledgements:
 // no crash, and the database file is removed.
+TEST_F(JobNetTest, ProgressRisesToTheFileSizeAtMostEveryHundredMilliseconds) {
+    // Slow acknowledgements stretch 40 chunks over about half a second.
+    StartDevsim({"--count", "1", "--first-mac", "02:00:00:00:10:00", "--ack-delay", "12"});
+    const std::size_t size = 40 * 1024 - 100;
+    const std::string logoPath = WriteFile("logo.jpg", Logo(size));
+    std::uint8_t mac[6];
+    DeviceMac(0, mac);
+    AddRow(mac);
+    const std::string text = MacTextUpper(mac);
+    ASSERT_TRUE(store_->SetLogStatus(text, Operating));
+    const std::uint64_t writesBefore = store_->ProgressWrites();
+
+    const auto start = std::chrono::steady_clock::now();
+    std::thread sender([&] { Run(MakeTransferJob(mac, toolMac_, 1, "", logoPath)); });
+    std::vector<std::int64_t> seen;
+    while (store_->GetLogStatus(text) == Operating) {
+        const TransferProgress p = store_->GetProgress(text, TransferFile::Logo);
+        if (seen.empty() || seen.back() != p.bytesDone)
+            seen.push_back(p.bytesDone);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    sender.join();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    const TransferProgress end = store_->GetProgress(text, TransferFile::Logo);
+    EXPECT_EQ(end.bytesDone, static_cast<std::int64_t>(size));
+    EXPECT_EQ(end.bytesTotal, static_cast<std::int64_t>(size));
+    EXPECT_EQ(ProgressPercent(end), 100);
+    EXPECT_EQ(end.transmissions, 40u);
+    EXPECT_EQ(end.retransmissions, 0u);
+    EXPECT_GT(end.startMs, 0);
+    ASSERT_GE(seen.size(), 3u) << "values between the first and the last chunk";
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    // Throttled per device, never once per chunk.
+    const std::uint64_t writes = store_->ProgressWrites() - writesBefore;
+    EXPECT_GE(writes, 2u);
+    EXPECT_LE(writes, static_cast<std::uint64_t>(seconds / 0.1) + 2) << seconds << " s";
+    EXPECT_LT(writes, 40u);
+}
+
 TEST_F(JobNetTest, LeavingWhileTransfersRunEndsCleanly) {
     StartDevsim({"--count", "5", "--silent", "5", "--first-mac", "02:00:00:00:10:00"});
     const std::string logoPath = WriteFile("logo.jpg", Logo(3000));
