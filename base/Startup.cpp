@@ -21,6 +21,8 @@ void ExitInstance() {
 int RunStartupSequence(const StartupHooks& hooks) {
     const InstanceGuard guard = AcquireSingleInstance(hooks.lockDirectory);
     if (guard == InstanceGuard::AlreadyRuns) {
+        if (hooks.alreadyRunning)
+            hooks.alreadyRunning();
         ExitInstance();
         return 0;
     }

@@ -34,12 +34,16 @@ struct StartupHooks {
     // Runs the main window until it closes (creating the Qt application object
     // it needs); its result is the process exit code. Optional: 0.
     std::function<int()> runMainWindow;
+    // Another instance holds the guard: tell the user and hand over to that
+    // instance, before start-up ends. Optional.
+    std::function<void()> alreadyRunning;
     // Folder of the single-instance lock; empty = SingleInstanceLockDirectory().
     std::string lockDirectory;
 };
 
 // The start-up sequence, in this order:
-//   1. single-instance guard: when another instance runs, end at once, silently;
+//   1. single-instance guard: when another instance runs, run alreadyRunning and
+//      end at once;
 //   2. program directory (GetProgramDirectory: --home, QUORVANTIX_HOME or the
 //      executable's folder);
 //   3. InitLanguage;

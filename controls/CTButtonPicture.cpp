@@ -3,6 +3,7 @@
 #include "controls/SkinStyle.h"
 
 #include <QEnterEvent>
+#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -145,6 +146,14 @@ void CTButtonPicture::paintEvent(QPaintEvent*) {
         else
             painter.drawImage(rect(), image);
     }
+    if (ShowsFocusMark()) {
+        // A dotted frame just inside the edge, in the caption's colour.
+        painter.save();
+        QPen pen(ToQColor(ChosenTextColor()), 1, Qt::DotLine);
+        painter.setPen(pen);
+        painter.drawRect(rect().adjusted(1, 1, -2, -2));
+        painter.restore();
+    }
     const QString caption = text();
     if (caption.isEmpty())
         return;
@@ -155,6 +164,25 @@ void CTButtonPicture::paintEvent(QPaintEvent*) {
     painter.setFont(font);
     painter.setPen(ToQColor(ChosenTextColor()));
     painter.drawText(QPoint(at.x(), at.y() + metrics.ascent()), caption);
+}
+
+bool CTButtonPicture::ShowsFocusMark() const {
+    return hasFocus() && m_keyboardFocus;
+}
+
+void CTButtonPicture::focusInEvent(QFocusEvent* event) {
+    // A click gives the focus too; only the keyboard's focus is marked.
+    m_keyboardFocus = event->reason() == Qt::TabFocusReason ||
+                      event->reason() == Qt::BacktabFocusReason ||
+                      event->reason() == Qt::ShortcutFocusReason;
+    QPushButton::focusInEvent(event);
+    update();
+}
+
+void CTButtonPicture::focusOutEvent(QFocusEvent* event) {
+    m_keyboardFocus = false;
+    QPushButton::focusOutEvent(event);
+    update();
 }
 
 void CTButtonPicture::enterEvent(QEnterEvent* event) {

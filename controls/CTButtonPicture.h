@@ -72,11 +72,16 @@ public:
     const QImage& ChosenImage() const;
     ColorRef ChosenTextColor() const;
     QFont CaptionFont() const;
+    // Whether the drawing frames the button: it has the focus that the
+    // keyboard (Tab, Backtab, a shortcut) gave it.
+    bool ShowsFocusMark() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     std::array<QImage, 4> m_images;
@@ -91,4 +96,5 @@ private:
     int m_margin = 0;
     bool m_selected = false;
     bool m_hovering = false;
+    bool m_keyboardFocus = false;
 };

@@ -16,6 +16,9 @@ public:
     int PageId() const { return m_pageId; }
     // Reloads the page's device list from the record store.
     virtual void RefreshPage() = 0;
+    // The periodic reload of the page host; a page that can keep what the
+    // operator is looking at does so. By default RefreshPage.
+    virtual void AutoRefreshPage() { RefreshPage(); }
     // Loads page n (from 1) of the page's device list.
     virtual void ShowListPage(int page) = 0;
 

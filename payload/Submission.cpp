@@ -121,7 +121,8 @@ bool CParameterSubmission::Start(const std::vector<std::string>& devices,
     std::vector<std::array<std::uint8_t, 6>> macs(devices.size());
     for (std::size_t k = 0; k < devices.size(); ++k) {
         if (!ParseMacText(devices[k], macs[k].data())) {
-            ShowMessage("Invalid MAC address: " + devices[k], MessageIcon::Exclamation);
+            ShowMessage(TranslateText(std::string("Invalid MAC address:")) + " " + devices[k],
+                        MessageIcon::Exclamation);
             result.outcome = SubmissionOutcome::Refused;
             return false;
         }

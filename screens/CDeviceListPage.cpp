@@ -10,8 +10,10 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QStyledItemDelegate>
 
@@ -85,6 +87,21 @@ QLabel* MakeImageLabel(QWidget* parent, const QString& path, const QRect& rect) 
     return label;
 }
 
+// A decoration at its image's own size, standing against `edge` on the given
+// side of it and centred on it vertically. Without an image it takes no room.
+QLabel* MakeFrameLabel(QWidget* parent, const QString& path, const QRect& edge, bool left) {
+    auto* label = new QLabel(parent);
+    const QImage image = LoadSkinImage(path);
+    QSize size(0, edge.height());
+    if (!image.isNull()) {
+        label->setPixmap(QPixmap::fromImage(image));
+        size = image.size();
+    }
+    const int x = left ? edge.left() - size.width() : edge.right() + 1;
+    label->setGeometry(QRect(QPoint(x, edge.center().y() - size.height() / 2), size));
+    return label;
+}
+
 } // namespace
 
 CCheckHeader::CCheckHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
@@ -136,7 +153,10 @@ CDeviceListPage::CDeviceListPage(int pageId, QWidget* parent, std::vector<ListCo
     m_grid->setShowGrid(false);
     m_grid->setWordWrap(false);
     m_grid->setFrameShape(QFrame::NoFrame);
-    m_grid->setFocusPolicy(Qt::NoFocus);
+    // The grid is reached by Tab; the arrows move the current row and Space
+    // ticks it.
+    m_grid->setFocusPolicy(Qt::StrongFocus);
+    m_grid->setTabKeyNavigation(false);
     m_grid->setItemDelegate(new LineDelegate(m_grid, ToQColor(s.lineColor)));
     m_grid->setStyleSheet(
         QStringLiteral("QTableWidget { background-color: %1; border: none; }"
@@ -152,13 +172,14 @@ CDeviceListPage::CDeviceListPage(int pageId, QWidget* parent, std::vector<ListCo
     m_grid->setHorizontalHeaderLabels(headers);
     m_header->setFont(FontOf(s.gridTitleFont, s));
     m_header->setDefaultAlignment(Qt::AlignCenter);
-    m_header->setStretchLastSection(true);
+    m_header->setStretchLastSection(false);
     m_header->setSortIndicatorShown(true);
     for (int c = 0; c < static_cast<int>(m_columns.size()); ++c)
         m_grid->setColumnWidth(c, m_columns[static_cast<size_t>(c)].width);
     m_header->setFixedHeight(m_header->sizeHint().height());
     m_grid->viewport()->setMouseTracking(true);
     m_grid->viewport()->installEventFilter(this);
+    m_grid->installEventFilter(this);
     connect(m_header, &QHeaderView::sectionClicked, this,
             [this](int column) { OnHeaderClicked(column); });
     connect(m_grid, &QTableWidget::cellClicked, this,
@@ -166,12 +187,10 @@ CDeviceListPage::CDeviceListPage(int pageId, QWidget* parent, std::vector<ListCo
 
     // Filter edit with its frame pictures.
     const QRect filterRect = statusLayout ? du.Rect(305, 25, 74, 14) : du.Rect(292, 6, 74, 14);
-    m_pieLeft =
-        MakeImageLabel(this, Skin().pieLeft,
-                       QRect(filterRect.left() - 6, filterRect.top(), 6, filterRect.height()));
-    m_pieRight =
-        MakeImageLabel(this, Skin().pieRight,
-                       QRect(filterRect.right() + 1, filterRect.top(), 6, filterRect.height()));
+    m_pieLeft = MakeFrameLabel(this, Skin().pieLeft, filterRect, true);
+    m_pieLeft->setObjectName(QStringLiteral("filterFrameLeft"));
+    m_pieRight = MakeFrameLabel(this, Skin().pieRight, filterRect, false);
+    m_pieRight->setObjectName(QStringLiteral("filterFrameRight"));
     m_filter = new CTEdit(this);
     m_filter->setObjectName(QStringLiteral("filterEdit"));
     m_filter->setGeometry(filterRect);
@@ -183,6 +202,7 @@ CDeviceListPage::CDeviceListPage(int pageId, QWidget* parent, std::vector<ListCo
     m_count = new CTStatic(this);
     m_count->setObjectName(QStringLiteral("countText"));
     m_count->SetupStaticFromSettings(s);
+    m_count->SetTextColor(s.staticTextNumberColor);
     m_count->setGeometry(du.Rect(104, 346, 142, 12));
     m_count->setText(FormatCount(Tr("Online device count:%d"), 0));
 
@@ -275,7 +295,8 @@ void CDeviceListPage::LoadList(int column, int page, bool ascending, const QStri
     m_total = result.total;
 
     FillGrid(records, pageSize, page);
-    m_header->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    m_sortOrder = ascending ? Qt::AscendingOrder : Qt::DescendingOrder;
+    m_header->setSortIndicator(column, m_sortOrder);
 
     m_pager->SetPagerPages(page, result.pageCount);
     m_pager->update();
@@ -326,6 +347,32 @@ void CDeviceListPage::RefreshPage() {
     m_filter->setCursorPosition(static_cast<int>(m_filter->text().size()));
     m_filter->setFocus();
     LoadList(m_sortColumn, m_page, !m_nextDirection, m_storedFilter);
+}
+
+void CDeviceListPage::AutoRefreshPage() {
+    // A reload the operator did not ask for: what they were looking at, the
+    // current row and the focus stay where they were.
+    QWidget* focus = QApplication::focusWidget();
+    const bool focusHere = focus && isAncestorOf(focus);
+    const int scroll = m_grid->verticalScrollBar()->value();
+    const int hscroll = m_grid->horizontalScrollBar()->value();
+    const int row = m_grid->currentRow();
+    const int column = m_grid->currentColumn();
+    {
+        const QSignalBlocker block(m_filter);
+        const int caret = m_filter->cursorPosition();
+        if (m_filter->text() != m_storedFilter)
+            m_filter->setText(m_storedFilter);
+        m_filter->setCursorPosition(qMin(caret, static_cast<int>(m_filter->text().size())));
+    }
+    LoadList(m_sortColumn, m_page, !m_nextDirection, m_storedFilter);
+    if (row >= 0 && m_grid->rowCount() > 0)
+        m_grid->setCurrentCell(qMin(row, m_grid->rowCount() - 1), qMax(column, 0),
+                               QItemSelectionModel::ClearAndSelect);
+    m_grid->verticalScrollBar()->setValue(scroll);
+    m_grid->horizontalScrollBar()->setValue(hscroll);
+    if (focusHere && focus->isVisible() && focus->isEnabled())
+        focus->setFocus(Qt::OtherFocusReason);
 }
 
 void CDeviceListPage::ShowListPage(int page) {
@@ -382,8 +429,9 @@ void CDeviceListPage::OnHeaderClicked(int column) {
     }
     if (column < 0 || column >= static_cast<int>(m_columns.size()) ||
         m_columns[static_cast<size_t>(column)].sortKey < 0) {
-        // No ordering: keep the mark where the last load put it.
-        m_header->setSortIndicator(m_sortColumn, m_header->sortIndicatorOrder());
+        // No ordering: the header has already moved its mark; put it back
+        // where the last load put it.
+        m_header->setSortIndicator(m_sortColumn, m_sortOrder);
         return;
     }
     LoadList(column, 1, m_nextDirection, m_storedFilter);
@@ -396,7 +444,7 @@ void CDeviceListPage::SetAllChecks(bool checked) {
             item->setData(Qt::CheckStateRole, checked ? Qt::Checked : Qt::Unchecked);
     m_header->SetChecked(checked);
     m_allChecked = checked;
-    m_header->setSortIndicator(m_sortColumn, m_header->sortIndicatorOrder());
+    m_header->setSortIndicator(m_sortColumn, m_sortOrder);
 }
 
 void CDeviceListPage::OnCellClicked(int row, int column) {
@@ -439,6 +487,14 @@ void CDeviceListPage::SetListControlsEnabled(bool enabled) {
 }
 
 bool CDeviceListPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_grid && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        // Space ticks the current row, as a click on its check box does.
+        if (m_grid->currentRow() >= 0)
+            OnCellClicked(m_grid->currentRow() + 1, 0);
+        return true;
+    }
     if (watched == m_grid->viewport() && event->type() == QEvent::MouseMove) {
         const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
         const bool hand =

@@ -66,6 +66,9 @@ public:
 
     void LoadList(int column, int page, bool ascending, const QString& filter);
     void RefreshPage() override;
+    // The host's periodic reload: as RefreshPage, but the scroll position,
+    // the current row and the focus stay.
+    void AutoRefreshPage() override;
     void ShowListPage(int page) override;
     void CollectCheckedDevices();
     // Sets the status cell of the MAC's row; an Operating file with a known
@@ -151,6 +154,7 @@ private:
 
     int m_sortColumn = 2;
     bool m_nextDirection = true;
+    Qt::SortOrder m_sortOrder = Qt::DescendingOrder; // of the last load
     int m_page = 1;
     int m_pageCount = 0;
     int m_total = 0;

@@ -5,6 +5,7 @@
 #include "controls/CTButtonPicture.h"
 #include "controls/CTDialog.h"
 #include "controls/CTStatic.h"
+#include "controls/DialogTitleBar.h"
 #include "controls/SkinStyle.h"
 #include "shell/SkinPaths.h"
 
@@ -45,38 +46,8 @@ QString Tr(const char* text) {
 }
 } // namespace
 
-void AddTitleBar(CTDialog* dialog, const QString& title, int width) {
-    const AppSettings& s = Settings();
-    auto* bar = new QLabel(dialog);
-    bar->setObjectName(QStringLiteral("titleText"));
-    bar->setGeometry(0, 0, width, 32);
-    bar->setText(QStringLiteral("  ") + title);
-    bar->setAutoFillBackground(true);
-    QPalette palette = bar->palette();
-    palette.setColor(QPalette::Window, ToQColor(s.gridTitleBkColor));
-    palette.setColor(QPalette::WindowText, ToQColor(s.gridTitleTextColor));
-    bar->setPalette(palette);
-    QFont font = MakeSkinFont(QString::fromStdString(s.fontName.empty() ? "Arial" : s.fontName),
-                              s.staticFontHeight > 0 ? s.staticFontHeight + 2 : 15, 700);
-    bar->setFont(font);
-    // The title bar moves the window like the background does.
-    bar->setAttribute(Qt::WA_TransparentForMouseEvents);
-
-    auto* line = new QLabel(dialog);
-    line->setObjectName(QStringLiteral("titleLine"));
-    const QImage lineImage = LoadSkinImage(Skin().orangeLine);
-    if (!lineImage.isNull())
-        line->setPixmap(QPixmap::fromImage(lineImage));
-    line->setScaledContents(true);
-    line->setGeometry(0, 32, width, 2);
-
-    auto* close = new CTButtonPicture(dialog);
-    close->setObjectName(QStringLiteral("closeButton"));
-    close->SetButtonImages(Skin().closeConfig, Skin().closeConfig, Skin().closeConfig,
-                           Skin().closeConfig);
-    close->setGeometry(width - 30, 5, 22, 22);
-    close->setCursor(Qt::PointingHandCursor);
-    QObject::connect(close, &QPushButton::clicked, dialog, &QDialog::reject);
+void AddTitleBar(CTDialog* dialog, const QString& title) {
+    AddDialogTitleBar(dialog, title, Skin().closeConfig, Skin().orangeLine);
 }
 
 CTStatic* AddLabel(QWidget* parent, const char* text, const QRect& rect) {
@@ -101,12 +72,8 @@ CTButtonPicture* AddButton(QWidget* parent, const char* text, const QRect& rect,
     CTButtonPicture::SetupButton(*button, Tr(text));
     const QImage& face = button->Image(CTButtonPicture::Normal);
     if (large) {
-        // White on the button face, black while pressed; on a light face the
-        // caption is drawn dark so that it stays readable.
-        const bool lightFace =
-            !face.isNull() && qGray(face.pixel(face.width() / 2, face.height() / 2)) > 160;
-        button->SetNormalTextColor(lightFace ? MakeColorRef(60, 60, 60)
-                                             : MakeColorRef(255, 255, 255));
+        // White on the button face, black while active.
+        button->SetNormalTextColor(MakeColorRef(255, 255, 255));
         button->SetActiveTextColor(MakeColorRef(0, 0, 0));
     }
     // The button takes its image's size, centred on the place asked for.

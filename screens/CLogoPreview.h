@@ -32,9 +32,10 @@ class QRect;
 
 namespace SubmissionDialogParts {
 
-// Title bar: the title text on the title colour, the line picture under it
-// and the close button (which rejects the dialog).
-void AddTitleBar(CTDialog* dialog, const QString& title, int width);
+// Makes the dialog frameless with its one title bar (DialogTitleBar): the
+// title, the skin's line under it and the close button (which rejects it).
+// The dialog has its final size already.
+void AddTitleBar(CTDialog* dialog, const QString& title);
 CTStatic* AddLabel(QWidget* parent, const char* text, const QRect& rect);
 QLineEdit* AddPathField(QWidget* parent, const QRect& rect);
 // A skinned button; large ones carry white text, turning black when active.

@@ -4,6 +4,7 @@
 #include "base/Language.h"
 #include "base/MessageSeam.h"
 #include "base/Settings.h"
+#include "controls/DialogTitleBar.h"
 #include "payload/ConfigXml.h"
 #include "payload/LogoImage.h"
 #include "records/CSqlManagement.h"
@@ -43,12 +44,10 @@ CModifyRouterInfoConfigDlg::CModifyRouterInfoConfigDlg(std::vector<std::string> 
                                                        QWidget* parent, CSqlManagement* store)
     : CTDialog(parent, Kind::Window), m_devices(std::move(devices)), m_store(store) {
     setObjectName(QStringLiteral("parameterSubmissionDialog"));
-    setWindowTitle(QStringLiteral("Quorvantix"));
     setFixedSize(kWidth, kHeight);
     SetFillBackground(true, Settings().childBkColor);
-    SetDragByBackground(true);
 
-    AddTitleBar(this, TranslateText(QStringLiteral("Device Modify Configration")), kWidth);
+    AddTitleBar(this, TranslateText(QStringLiteral("Device Modify Configration")));
 
     // Logo part.
     AddGroup(this, QRect(14, 48, kWidth - 28, 150));
@@ -78,6 +77,7 @@ CModifyRouterInfoConfigDlg::CModifyRouterInfoConfigDlg(std::vector<std::string> 
     connect(m_logo.scan, &QPushButton::clicked, this, [this] { OnChoosePicture(); });
     connect(m_modifyButton, &QPushButton::clicked, this, [this] { OnConfigurationModify(); });
     connect(m_submitButton, &QPushButton::clicked, this, [this] { OnConfigurationSubmit(); });
+    AddWindowBorder(this);
 }
 
 void CModifyRouterInfoConfigDlg::OnChooseTemplate() {

@@ -3,6 +3,7 @@
 #include "base/Language.h"
 #include "base/MessageSeam.h"
 #include "base/Settings.h"
+#include "controls/DialogTitleBar.h"
 #include "link/TransferJob.h"
 #include "link/TransmitFrame.h"
 #include "payload/LogoImage.h"
@@ -27,12 +28,10 @@ CModifyWebLogConfigDlg::CModifyWebLogConfigDlg(std::vector<std::string> devices,
                                                CSqlManagement* store)
     : CTDialog(parent, Kind::Window), m_devices(std::move(devices)), m_store(store) {
     setObjectName(QStringLiteral("logoSubmissionDialog"));
-    setWindowTitle(QStringLiteral("Quorvantix"));
     setFixedSize(kWidth, kHeight);
     SetFillBackground(true, Settings().childBkColor);
-    SetDragByBackground(true);
 
-    AddTitleBar(this, TranslateText(QStringLiteral("Device Modify Logo")), kWidth);
+    AddTitleBar(this, TranslateText(QStringLiteral("Device Modify Logo")));
     auto* group = new QGroupBox(this);
     group->setGeometry(14, 48, kWidth - 28, 170);
     group->setStyleSheet(QStringLiteral(
@@ -47,6 +46,7 @@ CModifyWebLogConfigDlg::CModifyWebLogConfigDlg(std::vector<std::string> devices,
     connect(m_logo.scan, &QPushButton::clicked, this, [this] { OnChoosePicture(); });
     connect(m_clear, &QPushButton::clicked, this, [this] { OnClear(); });
     connect(m_modifyLogo, &QPushButton::clicked, this, [this] { OnModifyLogo(); });
+    AddWindowBorder(this);
 }
 
 void CModifyWebLogConfigDlg::OnClear() {
@@ -85,7 +85,7 @@ void CModifyWebLogConfigDlg::OnModifyLogo() {
     std::vector<std::array<std::uint8_t, 6>> macs(m_devices.size());
     for (size_t k = 0; k < m_devices.size(); ++k) {
         if (!ParseMacText(m_devices[k], macs[k].data())) {
-            ShowMessage("Invalid MAC address: " + m_devices[k]);
+            ShowMessage(TranslateText(std::string("Invalid MAC address:")) + " " + m_devices[k]);
             return;
         }
     }

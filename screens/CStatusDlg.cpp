@@ -21,6 +21,19 @@ std::vector<ListColumn> StatusColumns() {
 
 } // namespace
 
+QString CStatusDlg::NetCardText(const AdapterRecord& adapter) {
+    // The description names the model or driver, which two cards of one model
+    // share; the interface name tells them apart.
+    const std::string description(adapter.description,
+                                  qstrnlen(adapter.description, sizeof adapter.description));
+    const std::string name(adapter.adapterName,
+                           qstrnlen(adapter.adapterName, sizeof adapter.adapterName));
+    std::string text = AdapterChooserText(adapter);
+    if (!name.empty() && name != description)
+        text.insert(description.size(), " - " + name);
+    return QString::fromStdString(text);
+}
+
 CStatusDlg::CStatusDlg(QWidget* parent, CSqlManagement* store)
     : CDeviceListPage(kStatusPage, parent, StatusColumns(), SortByParaStatus, true, store) {
     setObjectName(QStringLiteral("statusPage"));
@@ -73,8 +86,7 @@ void CStatusDlg::FillNetCards() {
     const std::vector<AdapterRecord> adapters = CurrentScreenLink().Adapters();
     m_netCard->clear();
     for (size_t i = 0; i < adapters.size(); ++i)
-        m_netCard->addItem(QString::fromStdString(AdapterChooserText(adapters[i])),
-                           static_cast<int>(i));
+        m_netCard->addItem(NetCardText(adapters[i]), static_cast<int>(i));
     if (adapters.empty())
         return;
     int first = 0;

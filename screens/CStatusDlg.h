@@ -19,6 +19,11 @@ public:
     CStatusDlg(QWidget* parent, CSqlManagement* store = nullptr);
     ~CStatusDlg() override;
 
+    // The chooser's entry of an adapter: its description, its interface name
+    // when the description is not that name, then its MAC in upper case:
+    // "e1000e - enp3s0 (00:1A:2B:3C:4D:5E)".
+    static QString NetCardText(const AdapterRecord& adapter);
+
     // Refills the network-card chooser and selects the first adapter.
     void FillNetCards();
     void OnNetCardChanged(int index);

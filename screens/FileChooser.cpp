@@ -1,5 +1,7 @@
 #include "screens/FileChooser.h"
 
+#include "base/Language.h"
+
 #include <QFileDialog>
 
 #include <deque>
@@ -18,13 +20,16 @@ QString& LastFilter() {
 namespace FileChooser {
 
 QString GetOpenFileName(QWidget* parent, const QString& filter) {
-    LastFilter() = filter;
+    // The language file carries the filters whole, in the same Qt form.
+    const QString translated = TranslateText(filter);
+    const QString shown = translated.isEmpty() ? filter : translated;
+    LastFilter() = shown;
     if (!Answers().empty()) {
         QString answer = Answers().front();
         Answers().pop_front();
         return answer;
     }
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), shown);
 }
 
 void setNextFileName(const QString& path) {

@@ -1,11 +1,29 @@
 #include "screens/WidgetMessageSink.h"
 
+#include "base/Language.h"
+
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
 
 namespace {
+
+// The language file's text for a standard button, when it has one; otherwise
+// the button keeps Qt's own (translated) text.
+void TranslateButton(QMessageBox& box, QMessageBox::StandardButton which, const char* source) {
+    QAbstractButton* button = box.button(which);
+    const QString english = QString::fromLatin1(source);
+    const QString text = TranslateText(english);
+    if (button && !text.isEmpty() && text != english)
+        button->setText(text);
+}
+
+void TranslateMessageBoxButtons(QMessageBox& box) {
+    TranslateButton(box, QMessageBox::Ok, "OK");
+    TranslateButton(box, QMessageBox::Cancel, "Cancel");
+}
 
 MessageAnswer ShowBox(const std::string& text, MessageIcon icon, const std::string& caption) {
     QMessageBox box(QApplication::activeWindow());
@@ -33,6 +51,7 @@ MessageAnswer ShowBox(const std::string& text, MessageIcon icon, const std::stri
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
+    TranslateMessageBoxButtons(box);
     return box.exec() == QMessageBox::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
 }
 

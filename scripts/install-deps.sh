@@ -2,13 +2,16 @@
 # Installs every Debian package the build, the program, the tests and the
 # Debian package need. --runtime: only what building and running the
 # programs needs (scripts/run.sh). Packages already installed are not asked for
-# again: with nothing missing, apt-get is not run at all.
+# again: with nothing missing, apt-get is not run at all. fonts-wqy-microhei
+# draws the Chinese texts; qt6-translations-l10n holds Qt's own texts
+# (standard buttons, file chooser) in the other languages.
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES=(
     build-essential cmake ninja-build ccache pkg-config git
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+    fonts-wqy-microhei qt6-translations-l10n
     libpcap-dev libsqlite3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
@@ -20,7 +23,8 @@ PACKAGES=(
 if [ "${1:-}" = "--runtime" ]; then
     # Enough to build and run the programs (the demo segment needs iproute2).
     PACKAGES=(build-essential cmake ninja-build ccache pkg-config qt6-base-dev qt6-base-dev-tools
-              libgl-dev fonts-dejavu-core libpcap-dev libsqlite3-dev iproute2 procps libcap2-bin)
+              libgl-dev fonts-dejavu-core fonts-wqy-microhei qt6-translations-l10n libpcap-dev
+              libsqlite3-dev iproute2 procps libcap2-bin)
 fi
 MISSING=()
 for package in "${PACKAGES[@]}"; do

@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
@@ -35,7 +36,25 @@ protected:
     }
 };
 
+// The tooltips of the title buttons wake after the window's own delay.
+class TipDelayStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_ToolTip_WakeUpDelay)
+            return CApplicationDlg::kTipDelayMs;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 } // namespace
+
+QPoint CApplicationDlg::PlaceInside(const QRect& available, const QSize& size) {
+    QPoint at = available.center() - QPoint(size.width() / 2, size.height() / 2);
+    at.setX(qMax(available.left(), qMin(at.x(), available.right() + 1 - size.width())));
+    at.setY(qMax(available.top(), qMin(at.y(), available.bottom() + 1 - size.height())));
+    return at;
+}
 
 CApplicationDlg::CApplicationDlg(QWidget* parent, std::function<CTPage*(int, QWidget*)> pageFactory)
     : CTDialog(parent) {
@@ -71,6 +90,10 @@ CApplicationDlg::CApplicationDlg(QWidget* parent, std::function<CTPage*(int, QWi
 
     m_minimise->setToolTip(TranslateText(QStringLiteral("Min")));
     m_close->setToolTip(TranslateText(QStringLiteral("Close")));
+    auto* tipStyle = new TipDelayStyle;
+    tipStyle->setParent(this);
+    m_minimise->setStyle(tipStyle);
+    m_close->setStyle(tipStyle);
     m_minimise->SetButtonImages(skin.minNormal, skin.minNormal, skin.minNormal, skin.minNormal);
     m_close->SetButtonImages(skin.closeNormal, skin.closeNormal, skin.closeNormal,
                              skin.closeNormal);
@@ -98,15 +121,13 @@ CApplicationDlg::CApplicationDlg(QWidget* parent, std::function<CTPage*(int, QWi
                 [this](QSystemTrayIcon::ActivationReason reason) {
                     if (reason == QSystemTrayIcon::DoubleClick ||
                         reason == QSystemTrayIcon::Trigger)
-                        RestoreFromTray();
+                        BringToFront();
                 });
         m_tray->show();
     }
 
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(PlaceInside(screen->availableGeometry(), frameGeometry().size()));
 
     m_menu = new CMenuDlg(this, [this] { return m_host; });
     m_menu->move(0, kMenuPanelTop);
@@ -142,7 +163,7 @@ void CApplicationDlg::PrepareTrayMenu() {
     TranslateMenu(m_trayMenu);
 }
 
-void CApplicationDlg::RestoreFromTray() {
+void CApplicationDlg::BringToFront() {
     showNormal();
     raise();
     activateWindow();
@@ -161,7 +182,7 @@ void CApplicationDlg::OnCommand(int commandId) {
         accept();
         break;
     case kShowUtility:
-        RestoreFromTray();
+        BringToFront();
         break;
     default:
         if ((commandId & 0xFFF0) == kAbout) {

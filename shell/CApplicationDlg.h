@@ -28,6 +28,7 @@ public:
     static constexpr int kMenuPanelTop = 158; // pixels
     static constexpr int kPageHostTop = 86;   // pixels
     static constexpr int kMaxTipLength = 63;
+    static constexpr int kTipDelayMs = 500;
 
     // pageFactory makes the three pages of the host (null: empty pages).
     explicit CApplicationDlg(QWidget* parent = nullptr,
@@ -48,13 +49,19 @@ public:
     // Refills the tray menu with its items in English and translates it,
     // as for a freshly loaded menu.
     void PrepareTrayMenu();
+    // Shows the window again (from the tray, minimised or behind others) and
+    // brings it to the front.
+    void BringToFront();
+
+    // Where a window of this size opens: centred in the screen's available
+    // area, moved inside it where it would stick out, its top left corner
+    // inside when it is larger than the area.
+    static QPoint PlaceInside(const QRect& available, const QSize& size);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    void RestoreFromTray();
-
     QIcon m_icon;
     CTButtonPicture* m_minimise = nullptr;
     CTButtonPicture* m_close = nullptr;

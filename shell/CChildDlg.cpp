@@ -69,7 +69,7 @@ void CChildDlg::OnTimer(int timerId) {
             page->RefreshPage();
     } else if (timerId == kStatusTimer) {
         if (m_autoRefresh && m_pageOnShow == CTPage::kStatusPage)
-            Page(CTPage::kStatusPage)->RefreshPage();
+            Page(CTPage::kStatusPage)->AutoRefreshPage();
     }
 }
 

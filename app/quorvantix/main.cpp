@@ -52,9 +52,9 @@ int main(int argc, char** argv) {
     }
 
     StartupHooks hooks;
+    FillShellStartupHooks(hooks);
     hooks.obtainTransmitManager = [] { return AcTransmitManage::GetInstance(); };
     SetMainWindowPageFactory(MakeOperatorPage);
-    // hooks.buildSkinPaths: the skin layer of the shell plugs in here.
     hooks.obtainRecordStore = [] { return CSqlManagement::GetInstance(); };
     hooks.runMainWindow = [&argc, argv, &demo] {
         // The Qt application object lives exactly as long as the main window's loop,
@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
         QApplication::setDesktopFileName(QStringLiteral("quorvantix"));
         if (demo.Requested())
             DemoSegment::QuitOnSignals(app);
+        InstallQtTranslations(app);
         WidgetMessageSink boxes;
         MessageSink* previous = SetMessageSink(&boxes);
         const int code = RunMainWindow(app);

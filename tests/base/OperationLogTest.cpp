@@ -75,10 +75,24 @@ TEST_F(OperationLog, EachSideOfMidnightHasItsOwnFolder) {
 }
 
 TEST_F(OperationLog, UnwritableFolderLosesTheRecordSilently) {
+    qvtest::RecordingMessageSink messages;
     dir_.write("Log", "a file where the folder should be");
     At(LocalTime(2024, 3, 5, 9, 0, 0));
     EXPECT_TRUE(WriteOperationLog("00:1A:2B:3C:4D:5E", true, 1));
+    EXPECT_TRUE(WriteOperationLog("00:1A:2B:3C:4D:5F", false, 2));
     EXPECT_EQ(dir_.read("Log"), "a file where the folder should be");
+    EXPECT_TRUE(messages.texts().empty()) << "nothing is shown to the operator";
+    // The record went nowhere else in the program folder.
+    std::vector<std::string> entries;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+        entries.push_back(entry.path().filename().string());
+    EXPECT_EQ(entries, std::vector<std::string>{"Log"});
+
+    // Once the folder can be made, the next record is written as usual.
+    std::filesystem::remove(dir_.file("Log"));
+    EXPECT_TRUE(WriteOperationLog("00:1A:2B:3C:4D:60", true, 1));
+    EXPECT_EQ(dir_.read("Log/2024-03-05/Success.txt"),
+              kHeader + "00:1A:2B:3C:4D:60\tPARA_DATA\t2024-03-05 09:00:00\n\r\n");
 }
 
 TEST_F(OperationLog, ConcurrentWritersNeverInterleaveLines) {

@@ -1,6 +1,7 @@
 // The single-instance guard across processes: the desktop program started while
-// another instance holds the guard exits at once, silently, and the first keeps it;
-// a program folder another user controls is refused before anything starts.
+// another instance holds the guard says so on stderr and exits at once, and the
+// first keeps it; a program folder another user controls is refused before
+// anything starts.
 
 #include "tests/support/TestSupport.h"
 
@@ -108,13 +109,15 @@ TEST(SecondInstance, ExitsAtOnceWhileTheFirstRuns) {
     ASSERT_GT(first.pid, 0);
     ASSERT_EQ(ReadUntil(first.out, "held", std::chrono::seconds(20)), "held\n");
 
-    // The real program, started as a second instance: nothing shown, exit 0, at once.
+    // The real program, started as a second instance: no window, one line, exit 0,
+    // at once (the holder has no window to bring forward).
     Child second = Spawn({qvtest::BinDir() + "quorvantix", "--home", home.path()}, runtime);
     ASSERT_GT(second.pid, 0);
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(WaitExit(second.pid, std::chrono::seconds(20)), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
-    EXPECT_EQ(ReadUntil(second.out, "", std::chrono::seconds(1)), "");
+    EXPECT_EQ(ReadUntil(second.out, "", std::chrono::seconds(1)),
+              "Quorvantix is already running\n");
     second.pid = -1;
     Finish(second);
 

@@ -60,8 +60,10 @@ TEST(StartupSequence, SecondInstanceRunsNoStep) {
         steps.push_back("window");
         return 5;
     };
+    hooks.alreadyRunning = [&] { steps.push_back("already running"); };
     EXPECT_EQ(RunStartupSequence(hooks), 0);
-    EXPECT_TRUE(steps.empty());
+    EXPECT_EQ(steps, std::vector<std::string>{"already running"})
+        << "only the hand-over to the running instance";
 }
 
 // Runs last in this process's view of the guard: once taken, it stays taken.

@@ -10,6 +10,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <string>
+
 namespace {
 
 struct FrameSpec {
@@ -192,14 +195,30 @@ TEST_F(PictureTest, AStopEndsTheFrameWaitAndTheCurrentFrameSurvivesIt) {
     EXPECT_FALSE(picture.IsLoaded());
 }
 
+// The threads of this process, from /proc.
+int ThreadCount() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Threads:", 0) == 0)
+            return std::stoi(line.substr(8));
+    return -1;
+}
+
 TEST_F(PictureTest, DestroyingTheControlEndsItsAnimation) {
+    QTest::qWait(20);
+    const int before = ThreadCount();
     auto* picture = new CTPicture;
     ASSERT_TRUE(picture->LoadPictureData(MakeGif({{0, 5, 2}, {1, 5, 3}, {2, 5, 0}})));
     picture->DrawPicture();
     QTest::qWait(200); // several rounds, through the wrap-around
     EXPECT_TRUE(picture->IsAnimating());
+    EXPECT_EQ(ThreadCount(), before + 1) << "the animation runs on a thread of its own";
     delete picture; // must stop the thread before the control goes
-    QTest::qWait(20);
+    // The thread has ended by the time the control is gone, not at some later frame.
+    EXPECT_EQ(ThreadCount(), before);
+    QTest::qWait(200);
+    EXPECT_EQ(ThreadCount(), before);
 }
 
 } // namespace

@@ -13,9 +13,13 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QGlyphRun>
 #include <QListWidget>
 #include <QMenu>
+#include <QRawFont>
 #include <QSpinBox>
+#include <QTextLayout>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -138,6 +142,41 @@ TEST_F(TranslateWindowTest, TranslatesMenusAndTheirSubmenus) {
     EXPECT_EQ(other->text(), QStringLiteral("Unlisted"));
 }
 
+// Whether the glyphs that drawing text in font would use all exist: every
+// character comes out of a real font (the chosen one or a fallback), none as
+// the empty box of a missing glyph.
+::testing::AssertionResult Drawable(const QFont& font, const QString& text) {
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    qsizetype glyphs = 0;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont raw = run.rawFont();
+        for (quint32 index : run.glyphIndexes()) {
+            ++glyphs;
+            if (index == 0)
+                return ::testing::AssertionFailure()
+                       << "a missing glyph in \"" << text.toStdString() << "\" drawn with "
+                       << raw.familyName().toStdString();
+        }
+    }
+    for (const QChar c : text)
+        if (!c.isSpace() && c.unicode() > 0x2e80) {
+            bool covered = false;
+            for (const QGlyphRun& run : layout.glyphRuns())
+                covered = covered || run.rawFont().supportsCharacter(c);
+            if (!covered)
+                return ::testing::AssertionFailure()
+                       << "no font covers U+" << std::hex << int(c.unicode()) << " of \""
+                       << text.toStdString() << "\"";
+        }
+    if (glyphs == 0)
+        return ::testing::AssertionFailure()
+               << "nothing drawn for \"" << text.toStdString() << "\"";
+    return ::testing::AssertionSuccess();
+}
+
 // The program folder's own language files.
 class ShippedChineseTest : public TranslateWindowTest {
 protected:
@@ -199,6 +238,14 @@ TEST_F(ShippedChineseTest, ScreenshotOfTheChineseMainWindow) {
     EXPECT_EQ(window.MenuPanel()->Button(1004)->text(), QStringLiteral("设备状态"));
     EXPECT_EQ(window.CloseButton()->toolTip(), QStringLiteral("关闭"));
     EXPECT_EQ(window.TrayMenu()->actions().value(0)->text(), QStringLiteral("显示主界面"));
+    // A font on the machine draws the texts: boxes where characters should be
+    // make the picture worthless.
+    for (int id : {1004, 1006}) {
+        CTButtonPicture* button = window.MenuPanel()->Button(id);
+        EXPECT_TRUE(Drawable(button->CaptionFont(), button->text())) << id;
+    }
+    EXPECT_TRUE(Drawable(QToolTip::font(), window.CloseButton()->toolTip()));
+    EXPECT_TRUE(Drawable(window.TrayMenu()->font(), window.TrayMenu()->actions().value(0)->text()));
     const QString dir =
         QString::fromStdString(qvtest::BinDir()) + QStringLiteral("/../screenshots");
     ASSERT_TRUE(QDir().mkpath(dir));

@@ -93,8 +93,37 @@ TEST(ParameterSheetHeaders, FollowTheTemplateAndTheRadioFlag) {
     std::vector<std::string> radio = ParameterSheetHeaders(t, true);
     EXPECT_EQ(std::vector<std::string>(radio.begin() + 6, radio.begin() + 10),
               (std::vector<std::string>{"ssid_5g", "wlanPsk_5g", "ssid_2.4g", "wlanPsk_2.4g"}));
+    // A single-band template has one radio, the 2.4 GHz one, in its place.
     t.dualBand = 0;
-    EXPECT_EQ(ParameterSheetHeaders(t, true).size(), 12u);
+    EXPECT_EQ(ParameterSheetHeaders(t, true),
+              (std::vector<std::string>{
+                  "mac(*This column cannot be modified*)",
+                  "WanName1(*This column cannot be modified*)", "vid1", "pppUser1", "pppPassword1",
+                  "WanName2(*This column cannot be modified*)", "ssid_2.4g", "wlanPsk_2.4g", "loid",
+                  "loidPassword", "ploamPassword", "loginPassword"}));
+}
+
+TEST_F(ParameterSheetTest, SingleBandExportCarriesTheOneRadioAndReadsBack) {
+    AddDevice(kMacs[0], "net24", "net5");
+    AddDevice(kMacs[1], "two24", "two5", "key2-two-1", "key5-two-1");
+    DeviceParams t = TwoWanTemplate();
+    t.dualBand = 0;
+    std::string path;
+    ASSERT_TRUE(ExportParameterSheet(t, {kMacs[0], kMacs[1]}, path, *store));
+    ASSERT_TRUE(WlanColumns());
+    EXPECT_EQ(Row(path, 0, 12), ParameterSheetHeaders(t, true));
+    EXPECT_EQ(Row(path, 1, 12), (std::vector<std::string>{kMacs[0], "1_INTERNET_R_VID_10", "10",
+                                                          "user0", "pass0", "2_TR069_B", "net24",
+                                                          "key2-12345", "loid0", "", "", "admin"}))
+        << "the 5 GHz values are not exported for a single-band template";
+    std::vector<DeviceParams> records;
+    ASSERT_TRUE(ReadParameterSheet(path, t, 2, records));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(FieldText(records[1].ssid24g), "two24");
+    EXPECT_EQ(FieldText(records[1].wlanPsk24g), "key2-two-1");
+    EXPECT_EQ(FieldText(records[1].ssid5g), "");
+    EXPECT_EQ(FieldText(records[1].loid), "loid0");
+    EXPECT_EQ(FieldText(records[1].loginPassword), "admin");
 }
 
 TEST_F(ParameterSheetTest, ExportWritesTheLayoutAndReadsBack) {

@@ -45,13 +45,30 @@ protected:
     FakeHost host;
 };
 
+TEST_F(StatusPageTest, ChooserTellsTwoCardsOfOneModelApart) {
+    struct Case {
+        const char* name;
+        const char* description;
+        const char* text;
+    } cases[] = {
+        {"enp3s0", "Intel I219-V", "Intel I219-V - enp3s0 (02:00:00:00:00:01)"},
+        {"enp4s0", "Intel I219-V", "Intel I219-V - enp4s0 (02:00:00:00:00:01)"},
+        // A description that is the interface name already is not repeated.
+        {"qvd7n", "qvd7n", "qvd7n (02:00:00:00:00:01)"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CStatusDlg::NetCardText(MakeAdapter(c.name, c.description, {2, 0, 0, 0, 0, 1})),
+                  QString::fromUtf8(c.text))
+            << c.name;
+}
+
 TEST_F(StatusPageTest, ChooserListsAdaptersAndSelectionRestartsTheLink) {
     link.adapters = {MakeAdapter("eth0", "Intel e1000", {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}),
                      MakeAdapter("eth1", "veth", {0x02, 0, 0, 0, 0, 0x0f})};
     CStatusDlg page(nullptr, store.get());
     ASSERT_EQ(page.NetCardChooser()->count(), 2);
     EXPECT_EQ(page.NetCardChooser()->itemText(0),
-              QStringLiteral("Intel e1000 (00:1A:2B:3C:4D:5E)"));
+              QStringLiteral("Intel e1000 - eth0 (00:1A:2B:3C:4D:5E)"));
     EXPECT_EQ(page.NetCardChooser()->itemData(1).toInt(), 1);
     EXPECT_EQ(page.NetCardChooser()->currentIndex(), 0);
     EXPECT_EQ(link.selected, std::vector<std::string>{"eth0"});

@@ -224,7 +224,7 @@ void MakeTitleButtons(const DialogUnits& du) {
     Save(close, "close_normal.bmp", "bmp");
 }
 
-// A light rounded push button on the white page.
+// A rounded push button on the white page.
 QImage PushButton(QSize size, const QColor& border, const QColor& top, const QColor& bottom) {
     QImage image = Canvas(size.width(), size.height(), kPage);
     QPainter p(&image);
@@ -243,7 +243,9 @@ void MakePageImages(const DialogUnits& du) {
          "btn_search.bmp", "bmp");
     Save(PushButton(QSize(64, 26), kBorder, Qt::white, QColor(0xea, 0xef, 0xf6)), "btn_config.bmp",
          "bmp");
-    Save(PushButton(QSize(150, 30), kAccent, QColor(0xff, 0xf7, 0xef), QColor(0xfd, 0xe6, 0xcf)),
+    // The large buttons' caption is white, turning black while the mouse is
+    // on them: a mid-blue face carries both (contrast above 4:1 either way).
+    Save(PushButton(QSize(150, 30), kPrimary, QColor(0x3c, 0x8d, 0xd2), QColor(0x2f, 0x7f, 0xc8)),
          "config_btn.bmp", "bmp");
 
     const QSize update = du.Size(10, 10);
