@@ -23,6 +23,21 @@
 #include <map>
 
 namespace {
+// Whether the last read on this thread was refused with a message of its own
+// that names the row, MAC or column at fault.
+thread_local bool t_refusalTold = false;
+
+void Refuse(const std::string& text) {
+    ShowMessage(text, MessageIcon::Exclamation, std::string());
+    t_refusalTold = true;
+}
+} // namespace
+
+bool LastSheetReadToldWhy() {
+    return t_refusalTold;
+}
+
+namespace {
 
 bool g_wlanColumns = false;
 
@@ -175,9 +190,8 @@ bool MatchWholeHeader(const XlsSheet& sheet, const DeviceParams& t) {
     const int c = radio ? radioDiff : plainDiff;
     const std::string expected =
         size_t(c) < want.size() ? "\"" + want[size_t(c)] + "\"" : std::string("nothing");
-    ShowMessage("Column " + std::to_string(c + 1) + " of the parameter sheet's header is \"" +
-                    ReadCell(sheet, 0, c) + "\" where this template has " + expected + ".",
-                MessageIcon::Exclamation, std::string());
+    Refuse("Column " + std::to_string(c + 1) + " of the parameter sheet's header is \"" +
+           ReadCell(sheet, 0, c) + "\" where this template has " + expected + ".");
     return false;
 }
 
@@ -332,6 +346,7 @@ std::string ReadCell(const XlsSheet& sheet, int row, int col, bool* cut) {
 
 bool ReadParameterSheet(const std::string& sheetPath, const DeviceParams& t, int deviceCount,
                         std::vector<DeviceParams>& records) {
+    t_refusalTold = false;
     std::unique_ptr<XlsWorkbook> book;
     int wanCount = OpenSheet(sheetPath, t, book, false);
     if (wanCount < 0)
@@ -347,6 +362,7 @@ bool ReadParameterSheet(const std::string& sheetPath, const DeviceParams& t, int
 bool ReadParameterSheetByMac(const std::string& sheetPath, const DeviceParams& t,
                              const std::vector<std::string>& devices,
                              std::vector<DeviceParams>& records, bool detectWlanColumns) {
+    t_refusalTold = false;
     std::unique_ptr<XlsWorkbook> book;
     int wanCount = OpenSheet(sheetPath, t, book, detectWlanColumns);
     if (wanCount < 0)
@@ -361,9 +377,8 @@ bool ReadParameterSheetByMac(const std::string& sheetPath, const DeviceParams& t
         if (it == wanted.end())
             continue;
         if (it->second != 0) {
-            ShowMessage("The MAC:" + it->first +
-                            " appears in more than one row of the parameter sheet.",
-                        MessageIcon::Exclamation, std::string());
+            Refuse("The MAC:" + it->first +
+                   " appears in more than one row of the parameter sheet.");
             return false;
         }
         it->second = r;
@@ -373,8 +388,7 @@ bool ReadParameterSheetByMac(const std::string& sheetPath, const DeviceParams& t
     for (const std::string& mac : devices) {
         int row = wanted[mac];
         if (row == 0) {
-            ShowMessage("The MAC:" + mac + " has no row in the parameter sheet.",
-                        MessageIcon::Exclamation, std::string());
+            Refuse("The MAC:" + mac + " has no row in the parameter sheet.");
             return false;
         }
         out.push_back(ReadRow(sheet, t, row, wanCount, true));

@@ -63,6 +63,11 @@ bool ReadParameterSheetByMac(const std::string& sheetPath, const DeviceParams& t
                              const std::vector<std::string>& devices,
                              std::vector<DeviceParams>& records, bool detectWlanColumns = false);
 
+// Whether the last ReadParameterSheet or ReadParameterSheetByMac of this thread
+// was refused with its own message naming the fault (a header column, a MAC
+// without a row or on two rows), so that no general message need follow.
+bool LastSheetReadToldWhy();
+
 // The sheet step of CParameterSubmission for one batch of devices.
 class CParameterSheet : public ParameterSheetSource {
 public:
@@ -72,6 +77,7 @@ public:
                    int deviceCount, std::vector<DeviceParams>& records) override;
     bool WlanColumns() const override;
     bool OpenSheet(const std::string& sheetPath) override;
+    bool ReadRefusalShown() const override { return LastSheetReadToldWhy(); }
 
 private:
     std::vector<std::string> devices_;

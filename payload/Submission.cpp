@@ -92,7 +92,9 @@ int CParameterSubmission::Prepare(const SubmissionInput& input) {
             return 0;
         if (!sheet_ || !sheet_->ReadSheet(input.sheetPath, input.templateParams,
                                           static_cast<int>(input.devices.size()), records)) {
-            Warn("Obtaining excel format information is incorrect!", std::string());
+            // A refusal that named the row or column at fault says it all.
+            if (!sheet_ || !sheet_->ReadRefusalShown())
+                Warn("Obtaining excel format information is incorrect!", std::string());
             return 0;
         }
         if (!ValidateParameterRecords(records, input.templateParams, sheet_->WlanColumns())) {

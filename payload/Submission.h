@@ -24,6 +24,9 @@ public:
                            int deviceCount, std::vector<DeviceParams>& records) = 0;
     // Whether the sheet carries the radio columns (set by its last export).
     virtual bool WlanColumns() const = 0;
+    // Whether the last failed ReadSheet has told the operator what is wrong
+    // with the sheet in a message of its own.
+    virtual bool ReadRefusalShown() const { return false; }
     // Opens the sheet in the spreadsheet application; false when that fails.
     virtual bool OpenSheet(const std::string& sheetPath) = 0;
 };

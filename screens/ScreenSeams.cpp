@@ -45,6 +45,7 @@ public:
     }
     bool WlanColumns() const override { return ::WlanColumns(); }
     bool OpenSheet(const std::string& sheetPath) override { return OpenSheetInShell(sheetPath); }
+    bool ReadRefusalShown() const override { return LastSheetReadToldWhy(); }
 
 private:
     std::vector<std::string> batch_;

@@ -113,6 +113,12 @@ inline TransmitFrame AnswerTo(const TransmitFrame& f, std::uint16_t category, st
     return a;
 }
 
+// Whether a frame sent from the other end of the wire reaches the recorder:
+// without it, a recorder that saw nothing proves nothing. The frame is marked
+// by an opcode no program uses.
+inline constexpr std::uint16_t kMarkOpcode = 0x7e7e;
+inline bool RecorderSeesAMarkedFrame(Wire& recorder, const std::string& otherEnd);
+
 inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < until) {
@@ -121,6 +127,29 @@ inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return condition();
+}
+
+inline bool RecorderSeesAMarkedFrame(Wire& recorder, const std::string& otherEnd) {
+    if (!recorder.ok())
+        return false;
+    Wire sender(otherEnd);
+    if (!sender.ok())
+        return false;
+    TransmitFrame mark = ZeroFrame();
+    std::memset(mark.bytes, 0xff, 6);
+    mark.Set16(frame::kEtherTypeOffset, kEtherType);
+    mark.Set16(frame::kOpcode, kMarkOpcode);
+    const auto marked = [&recorder] {
+        for (const Wire::Seen& s : recorder.seen())
+            if (s.opcode == kMarkOpcode)
+                return true;
+        return false;
+    };
+    for (int attempt = 0; attempt < 3 && !marked(); ++attempt) {
+        sender.Send(mark);
+        WaitFor(marked, 500);
+    }
+    return marked();
 }
 
 class LinkNetTest : public ::testing::Test {

@@ -160,14 +160,16 @@ TEST_F(ManagerNetTest, NoAdapterMatchedSendsNothingAndTheReceiveThreadEnds) {
     const std::uint8_t none[6] = {};
     manager_->SetAdapter("", none);
     Wire wire(ns_->deviceSide());
+    ASSERT_TRUE(wire.ok()) << "the recorder must listen for its silence to count";
     // No silent failure: Init says the receive thread does not listen, and why.
     EXPECT_FALSE(manager_->Init());
     EXPECT_FALSE(manager_->OpenError().empty());
     manager_->SendDiscovery();
     EXPECT_TRUE(WaitFor([&] { return manager_->RunningReceiveThreads() == 0; }, 1000));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    wire.Stop();
     EXPECT_TRUE(wire.seen().empty());
+    EXPECT_TRUE(RecorderSeesAMarkedFrame(wire, ns_->toolSide())) << "the recorder sees the wire";
+    wire.Stop();
 }
 
 TEST_F(ManagerNetTest, AdapterListFindsTheVethEnds) {

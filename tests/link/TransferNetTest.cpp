@@ -199,6 +199,7 @@ TEST_F(TransferNetTest, StaleSequenceStraysAreRetransmittedThenFail) {
 
 TEST_F(TransferNetTest, MissingFileOrDeviceSendsNothing) {
     Wire wire(ns_->deviceSide());
+    ASSERT_TRUE(wire.ok()) << "the recorder must listen for its silence to count";
     EXPECT_FALSE(Send(Para, dir_.file("no-such-file.xml")));
     TransferTiming fast;
     fast.openAttempts = 2;
@@ -206,8 +207,9 @@ TEST_F(TransferNetTest, MissingFileOrDeviceSendsNothing) {
     EXPECT_FALSE(SendFileOn("qv-no-such-if", Template(Para), Para, WriteFile("c.xml", "x"),
                             kDeviceText, fast));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    wire.Stop();
     EXPECT_TRUE(wire.seen().empty());
+    EXPECT_TRUE(RecorderSeesAMarkedFrame(wire, ns_->toolSide())) << "the recorder sees the wire";
+    wire.Stop();
 }
 
 TEST_F(TransferNetTest, SequenceWrapsAfter65535Chunks) {

@@ -490,3 +490,52 @@ TEST_F(ParameterSheetTest, SortedRowsReachTheRightDevicesThroughTheSubmission) {
             << copy;
     }
 }
+
+// A sheet that lost a device's row or carries one twice is refused with the
+// message that names the MAC, and only that one: no general message follows.
+TEST_F(ParameterSheetTest, SubmissionShowsOnlyTheRowMessage) {
+    dir.write("t.xml", "<Value Name=\"SUSER_PASSWORD\" Value=\"root\"/>\r\n");
+    dir.write("ModifyXml/.keep", "");
+    SubmissionInput input;
+    input.devices = kMacs;
+    input.templatePath = dir.file("t.xml");
+    ASSERT_TRUE(ParseTemplateXml(input.templatePath, input.templateParams));
+    std::string exported;
+    ASSERT_TRUE(ExportParameterSheet(input.templateParams, kMacs, exported, *store));
+    struct Case {
+        const char* what;
+        std::string row2Mac; // what the operator left in row 2's MAC cell
+        std::string message;
+    } cases[] = {
+        {"a row lost", "00:11:22:33:44:99",
+         "The MAC:" + kMacs[1] + " has no row in the parameter sheet."},
+        {"a row doubled", kMacs[0],
+         "The MAC:" + kMacs[0] + " appears in more than one row of the parameter sheet."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto book = XlsWorkbook::Create();
+        ASSERT_TRUE(book->Load(exported));
+        book->GetSheet(0)->WriteStr(2, 0, c.row2Mac);
+        input.sheetPath = dir.file("ModifyExcel/edited.xls");
+        ASSERT_TRUE(book->Save(input.sheetPath));
+        CParameterSheet sheet(kMacs);
+        CParameterSubmission submission(
+            *store, {1, 2, 3, 4, 5, 6}, [](const TransferJob&) { return true; }, &sheet);
+        messages.clear();
+        const SubmissionResult result = submission.Submit(input);
+        EXPECT_EQ(result.outcome, SubmissionOutcome::Refused);
+        EXPECT_EQ(messages.texts(),
+                  (std::vector<std::string>{"Are you sure you want to submit configration?",
+                                            c.message}));
+    }
+    // A sheet that cannot be read at all still gets the general message.
+    input.sheetPath = dir.file("ModifyExcel/missing.xls");
+    CParameterSheet sheet(kMacs);
+    CParameterSubmission submission(
+        *store, {1, 2, 3, 4, 5, 6}, [](const TransferJob&) { return true; }, &sheet);
+    messages.clear();
+    submission.Submit(input);
+    ASSERT_FALSE(messages.texts().empty());
+    EXPECT_EQ(messages.texts().back(), "Obtaining excel format information is incorrect!");
+}
