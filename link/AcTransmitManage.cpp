@@ -3,6 +3,7 @@
 #include "base/Language.h"
 #include "base/MessageSeam.h"
 #include "base/OperationLog.h"
+#include "link/AdapterSocket.h"
 #include "link/CaptureHandle.h"
 #include "records/CSqlManagement.h"
 
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <pcap/pcap.h>
+#include <unordered_set>
 
 namespace {
 constexpr int kReceiveBufferBytes = 32 << 20;
@@ -101,11 +103,13 @@ bool AcTransmitManage::Init() {
         QV_DIAGNOSTIC(1, "create thread_recv_discover fail");
         return false;
     }
+    bool listening = false;
     {
         // A search usually follows at once: answers to its first broadcast
         // arrive within microseconds and must find the capture listening.
         std::unique_lock<std::mutex> lock(readyLock_);
         readyCv_.wait_for(lock, std::chrono::seconds(1), [this] { return receiveReady_; });
+        listening = receiveReady_ && openError_.empty();
     }
     try {
         manageThread_ = std::thread(&AcTransmitManage::ManageLoop, this);
@@ -113,7 +117,24 @@ bool AcTransmitManage::Init() {
         QV_DIAGNOSTIC(1, "create thread_manage_discover fail");
         return false;
     }
-    return true;
+    return listening;
+}
+
+std::string AcTransmitManage::OpenError() const {
+    std::lock_guard<std::mutex> g(readyLock_);
+    return openError_;
+}
+
+std::uint64_t AcTransmitManage::ReportReceiveDrops() {
+    CaptureHandle handle;
+    if (!handle.Open(DeviceName(), 1))
+        return 0;
+    const AdapterSocket::Drops drops = handle.Socket()->TakeDrops();
+    if (drops.kernel != 0 || drops.queues != 0)
+        QV_DIAGNOSTIC(1, "%s: %llu frames dropped by the kernel, %llu by full reader queues",
+                      DeviceName().c_str(), static_cast<unsigned long long>(drops.kernel),
+                      static_cast<unsigned long long>(drops.queues));
+    return drops.kernel + drops.queues;
 }
 
 std::string AcTransmitManage::DeviceName() const {
@@ -149,6 +170,7 @@ void AcTransmitManage::SendDiscovery() {
 void AcTransmitManage::ClearDeviceTable() {
     std::lock_guard<std::mutex> g(tableLock_);
     deviceTable_.clear();
+    deviceKeys_.clear();
 }
 
 std::size_t AcTransmitManage::DeviceTableSize() const {
@@ -160,10 +182,8 @@ void AcTransmitManage::HandleReply(const TransmitFrame& frame) {
     const std::string time = LocalTimeText();
     const std::string mac = MacTextUpper(frame.Source());
     std::lock_guard<std::mutex> g(tableLock_);
-    for (const DiscoveredDevice& d : deviceTable_) {
-        if (mac == d.macText)
-            return;
-    }
+    if (!deviceKeys_.insert(AdapterSocket::MacKey(frame.Source())).second)
+        return;
     DiscoveredDevice device;
     std::memset(&device, 0, sizeof device);
     std::memcpy(device.macText, mac.c_str(), 17);
@@ -180,16 +200,17 @@ void AcTransmitManage::ReceiveLoop() {
     std::uint8_t mac[6];
     AdapterMac(mac);
     CaptureHandle handle;
-    // On an interface with segmentation offloads libpcap sizes each ring slot
-    // for the full 65536-byte snapshot, so a 256 KiB buffer holds three
-    // frames. The receive thread must absorb every device's answer to one
-    // broadcast at once: its one handle gets room for some 480 frames.
-    const bool opened = handle.Open(device, 1, kReceiveBufferBytes) || handle.Open(device, 1);
+    // The receive thread must absorb every device's answer to one broadcast
+    // at once: its queue has room for some 26000 frames.
+    const bool opened = handle.Open(device, 1, kReceiveBufferBytes);
     if (opened)
         handle.SetFilter(device, "ether dst " + MacTextLower(mac) + " and ether proto 0x6262");
+    else
+        QV_DIAGNOSTIC(1, "%s", handle.OpenError().c_str());
     {
         std::lock_guard<std::mutex> g(readyLock_);
         receiveReady_ = true;
+        openError_ = opened ? std::string() : handle.OpenError();
     }
     readyCv_.notify_all();
     if (!opened)
@@ -215,18 +236,26 @@ void AcTransmitManage::ReceiveLoop() {
         }
         const bool paraResult = category == Para && (opcode == ParaSuccess || opcode == ParaFail);
         const bool logoResult = category == Logo && (opcode == LogoSuccess || opcode == LogoFail);
-        if (!paraResult && !logoResult)
-            continue;
-        const std::string macText = MacTextUpper(frame.Source());
-        const bool success = opcode == ParaSuccess || opcode == LogoSuccess;
-        WriteOperationLog(macText, success, paraResult ? 1 : 2);
-        if (store_ == nullptr)
-            continue;
-        if (paraResult)
-            store_->SetParaStatus(macText, success ? OperateSuccess : OperateFail);
-        else
-            store_->SetLogStatus(macText, success ? OperateSuccess : OperateFail);
+        if (paraResult || logoResult)
+            HandleResult(frame);
     }
+    ReportReceiveDrops();
+}
+
+void AcTransmitManage::HandleResult(const TransmitFrame& frame) {
+    const std::uint16_t category = frame.Category();
+    const std::uint16_t opcode = frame.Opcode();
+    const std::string macText = MacTextUpper(frame.Source());
+    const bool success = opcode == ParaSuccess || opcode == LogoSuccess;
+    WriteOperationLog(macText, success, category == Para ? 1 : 2);
+    verdicts_.Verdict(AdapterSocket::MacKey(frame.Source()), category, success, [&](bool ok) {
+        if (store_ == nullptr)
+            return;
+        if (category == Para)
+            store_->SetParaStatus(macText, ok ? OperateSuccess : OperateFail);
+        else
+            store_->SetLogStatus(macText, ok ? OperateSuccess : OperateFail);
+    });
 }
 
 void AcTransmitManage::ManageLoop() {

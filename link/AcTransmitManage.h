@@ -2,6 +2,7 @@
 
 #include "link/AdapterInfo.h"
 #include "link/TransmitFrame.h"
+#include "link/VerdictGate.h"
 #include "records/DeviceRecord.h"
 
 #include <atomic>
@@ -11,13 +12,15 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 class CSqlManagement;
 
 // The device link's long-lived object: the selected adapter, discovery
 // broadcasts, and the receive and manage threads while an adapter is
-// selected. Transfers (SendFile) open handles of their own.
+// selected. Transfers (SendFile) open handles of their own on the same
+// adapter socket; a transfer keeps the adapter it started on until it ends.
 //
 // Locks: the reply-queue lock (alone), the adapter lock (adapter layer only),
 // the device-table lock (taken before the record store's lock, never after),
@@ -38,8 +41,14 @@ public:
     // Starts (or restarts) the receive and manage threads on the selected
     // adapter. Exactly one thread of each runs afterwards; returns once the
     // receive thread listens (or could not open its handle), so answers to a
-    // broadcast sent right after are not missed.
+    // broadcast sent right after are not missed. False when the adapter's
+    // socket cannot be had: OpenError() then says why.
     bool Init();
+    // Why the receive thread could not listen (empty when it listens).
+    std::string OpenError() const;
+    // Writes a diagnostic line when frames were dropped since the last call
+    // (the kernel's ring was full, or a reader's queue). Returns the count.
+    std::uint64_t ReportReceiveDrops();
     // Stops both threads and waits for them to end. Idempotent.
     void Stop();
 
@@ -48,6 +57,11 @@ public:
     void ClearDeviceTable();
     // Turns one discovery reply into a device entry and a record (manage thread).
     void HandleReply(const TransmitFrame& frame);
+    // A result frame (category 1 or 2): the operation-log line, then the
+    // status as the verdict gate allows (receive thread).
+    void HandleResult(const TransmitFrame& frame);
+    // The gate every transfer of this manager reports to.
+    VerdictGate& Verdicts() { return verdicts_; }
 
     void GetAdapterList(std::vector<AdapterRecord>& list);
     // Takes the capture device named as the record's adapter (PickCaptureDevice:
@@ -95,15 +109,19 @@ private:
     std::atomic<int> runningManage_{0};
     std::mutex initLock_; // Init() and Stop() one at a time
     // Set by the receive thread once its capture listens (or failed to open).
-    std::mutex readyLock_;
+    mutable std::mutex readyLock_;
     std::condition_variable readyCv_;
     bool receiveReady_ = false;
+    std::string openError_; // under readyLock_
 
     std::mutex replyLock_;
     std::deque<TransmitFrame> replyQueue_;
 
     mutable std::mutex tableLock_;
     std::vector<DiscoveredDevice> deviceTable_;
+    std::unordered_set<std::uint64_t> deviceKeys_; // MACs in the table
+
+    VerdictGate verdicts_;
 };
 
 // Start-up's way to obtain the transmit manager (StartupHooks::obtainTransmitManager).

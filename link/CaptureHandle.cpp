@@ -1,106 +1,124 @@
 #include "link/CaptureHandle.h"
 
-#include <pcap/pcap.h>
-#include <poll.h>
-#include <time.h>
+#include "link/TransmitFrame.h"
 
-bool CaptureHandle::Open(const std::string& deviceName, int timeoutMs, int bufferBytes) {
+#include <cctype>
+#include <ctime>
+
+namespace {
+constexpr std::size_t kMinimumQueueFrames = 64;
+
+// "ether src MAC and ether proto 0x6262" and its two relatives.
+bool ParseFilter(const std::string& expression, FrameSubscription::Match& match,
+                 std::uint8_t mac[6]) {
+    static const std::string proto = "ether proto 0x6262";
+    if (expression == proto) {
+        match = FrameSubscription::Match::All;
+        return true;
+    }
+    const std::string src = "ether src ", dst = "ether dst ", tail = " and " + proto;
+    const bool isSrc = expression.starts_with(src), isDst = expression.starts_with(dst);
+    if ((!isSrc && !isDst) || !expression.ends_with(tail) ||
+        expression.size() != src.size() + 17 + tail.size())
+        return false;
+    std::string text = expression.substr(src.size(), 17);
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (!ParseMacText(text, mac))
+        return false;
+    match = isSrc ? FrameSubscription::Match::Source : FrameSubscription::Match::Destination;
+    return true;
+}
+} // namespace
+
+bool CaptureHandle::Open(const std::string& deviceName, int timeoutMs, int queueBytes) {
     Close();
-    if (deviceName.empty())
-        return false;
-    char errbuf[PCAP_ERRBUF_SIZE] = {};
-    pcap_t* p = pcap_create(deviceName.c_str(), errbuf);
-    if (p == nullptr)
-        return false;
-    pcap_set_snaplen(p, 65536);
-    pcap_set_promisc(p, 1);
-    pcap_set_timeout(p, timeoutMs);
-    pcap_set_immediate_mode(p, 1);
-    pcap_set_buffer_size(p, bufferBytes);
-    if (pcap_activate(p) < 0) {
-        pcap_close(p);
+    openError_.clear();
+    if (deviceName.empty()) {
+        openError_ = "no adapter selected";
         return false;
     }
-    // Only frames arriving at the adapter: our own transmissions are not
-    // looped back into the capture.
-    pcap_setdirection(p, PCAP_D_IN);
-    // libpcap's blocking read in immediate mode waits for a frame however long
-    // that takes; the read timeout is therefore kept here, over a
-    // non-blocking handle and a wait on its descriptor.
-    char nbErr[PCAP_ERRBUF_SIZE] = {};
-    pcap_setnonblock(p, 1, nbErr);
-    pcap_ = p;
+    std::shared_ptr<AdapterSocket> socket = AdapterSocket::Acquire(deviceName, openError_);
+    if (!socket)
+        return false;
+    std::size_t bound = queueBytes > 0 ? static_cast<std::size_t>(queueBytes) / kFrameSize : 0;
+    if (bound < kMinimumQueueFrames)
+        bound = kMinimumQueueFrames;
+    sub_ = std::make_unique<FrameSubscription>(bound);
+    if (!current_)
+        current_ = std::make_unique<RawFrame>();
+    // Subscribed at the filter (or the first read): a transfer's handle
+    // never holds frames of other devices that came before its filter.
+    socket_ = std::move(socket);
+    subscribed_ = false;
     timeoutMs_ = timeoutMs;
     nonBlocking_ = false;
     return true;
 }
 
 void CaptureHandle::Close() {
-    if (pcap_ != nullptr) {
-        pcap_close(pcap_);
-        pcap_ = nullptr;
+    if (socket_ != nullptr) {
+        socket_->Unsubscribe(sub_.get());
+        sub_.reset();
+        socket_.reset(); // the last handle on an adapter closes its socket
     }
 }
 
-bool CaptureHandle::SetFilter(const std::string& deviceName, const std::string& expression) {
-    if (pcap_ == nullptr)
+bool CaptureHandle::SetFilter(const std::string& /*deviceName*/, const std::string& expression) {
+    if (socket_ == nullptr)
         return false;
-    bpf_u_int32 net = 0;
-    bpf_u_int32 mask = PCAP_NETMASK_UNKNOWN;
-    char errbuf[PCAP_ERRBUF_SIZE] = {};
-    if (pcap_lookupnet(deviceName.c_str(), &net, &mask, errbuf) < 0)
-        mask = PCAP_NETMASK_UNKNOWN;
-    bpf_program program{};
-    if (pcap_compile(pcap_, &program, expression.c_str(), 1, mask) < 0)
+    FrameSubscription::Match match{};
+    std::uint8_t mac[6] = {};
+    if (!ParseFilter(expression, match, mac))
         return false;
-    const bool ok = pcap_setfilter(pcap_, &program) == 0;
-    pcap_freecode(&program);
-    return ok;
+    socket_->SetMatch(sub_.get(), match, mac);
+    subscribed_ = true;
+    return true;
 }
 
 bool CaptureHandle::SetNonBlocking() {
-    if (pcap_ == nullptr)
+    if (socket_ == nullptr)
         return false;
     nonBlocking_ = true;
     return true;
 }
 
 bool CaptureHandle::Send(const std::uint8_t* buffer, std::size_t length) {
-    return pcap_ != nullptr && pcap_sendpacket(pcap_, buffer, static_cast<int>(length)) == 0;
+    return socket_ != nullptr && socket_->Send(buffer, length);
+}
+
+void CaptureHandle::SubscribeUnfiltered() const {
+    if (!subscribed_) {
+        socket_->Subscribe(sub_.get());
+        subscribed_ = true;
+    }
 }
 
 int CaptureHandle::Next(const std::uint8_t*& data, std::size_t& length) {
-    if (pcap_ == nullptr)
+    if (socket_ == nullptr)
         return -1;
-    pcap_pkthdr* header = nullptr;
-    const u_char* bytes = nullptr;
-    int rc = pcap_next_ex(pcap_, &header, &bytes);
-    if (rc == 0 && !nonBlocking_) {
-        WaitReadable(static_cast<long long>(timeoutMs_) * 1000000LL);
-        rc = pcap_next_ex(pcap_, &header, &bytes);
+    SubscribeUnfiltered();
+    bool got = sub_->Pop(*current_);
+    if (!got && !nonBlocking_) {
+        sub_->Wait(static_cast<long long>(timeoutMs_) * 1000000LL);
+        got = sub_->Pop(*current_);
     }
-    if (rc == 1) {
-        data = bytes;
-        length = header->caplen;
-        return 1;
-    }
-    return rc == 0 ? 0 : -1;
-}
-
-int CaptureHandle::SelectableFd() const {
-    return pcap_ != nullptr ? pcap_get_selectable_fd(pcap_) : -1;
+    if (!got)
+        return 0;
+    data = current_->bytes;
+    length = current_->length;
+    return 1;
 }
 
 void CaptureHandle::WaitReadable(long long timeoutNs) const {
     if (timeoutNs < 0)
         timeoutNs = 0;
-    timespec ts{static_cast<time_t>(timeoutNs / 1000000000LL),
-                static_cast<long>(timeoutNs % 1000000000LL)};
-    const int fd = SelectableFd();
-    if (fd < 0) {
-        nanosleep(&ts, nullptr);
+    if (sub_ != nullptr) {
+        SubscribeUnfiltered();
+        sub_->Wait(timeoutNs);
         return;
     }
-    pollfd pfd{fd, POLLIN, 0};
-    ppoll(&pfd, 1, &ts, nullptr);
+    timespec ts{static_cast<time_t>(timeoutNs / 1000000000LL),
+                static_cast<long>(timeoutNs % 1000000000LL)};
+    nanosleep(&ts, nullptr);
 }

@@ -1,6 +1,7 @@
 #include "link/TransferJob.h"
 
 #include "link/AcTransmitManage.h"
+#include "link/AdapterSocket.h"
 #include "link/TransferRunner.h"
 #include "link/TransmitFrame.h"
 #include "records/CSqlManagement.h"
@@ -100,27 +101,50 @@ TransferJob MakeTransferJob(const std::uint8_t deviceMac[6], const std::uint8_t 
 }
 
 void RunTransferJob(const TransferJob& job, const std::function<std::string()>& deviceName,
-                    CSqlManagement* store, const TransferTiming& timing, bool liveProgress) {
+                    CSqlManagement* store, const TransferTiming& timing, bool liveProgress,
+                    VerdictGate* gate) {
     const std::string mac = MacTextUpper(job.deviceMac);
+    const std::uint64_t key = AdapterSocket::MacKey(job.deviceMac);
     ProgressPublisher publisher(store, mac, liveProgress);
     const std::string logo = FieldText(job.logoPath, sizeof job.logoPath);
     const std::string config = FieldText(job.configPath, sizeof job.configPath);
-    const auto status = [](bool ok) { return ok ? TransmitFinish : TransmitFail; };
+    // One file: sent, its transfer status written, then a verdict that
+    // waited for it applied.
+    const auto file = [&](FrameCategory category, std::uint16_t fileCount,
+                          const std::string& path) {
+        if (gate != nullptr)
+            gate->Begin(key, category);
+        const bool ok = SendOne(job, category, fileCount, path, deviceName, timing, publisher);
+        const auto record = [&] {
+            if (store == nullptr)
+                return;
+            const int status = ok ? TransmitFinish : TransmitFail;
+            if (category == Logo)
+                store->SetLogTransferStatus(mac, status);
+            else
+                store->SetParaTransferStatus(mac, status);
+        };
+        const auto apply = [&](bool success) {
+            if (store == nullptr)
+                return;
+            const int status = success ? OperateSuccess : OperateFail;
+            if (category == Logo)
+                store->SetLogStatus(mac, status);
+            else
+                store->SetParaStatus(mac, status);
+        };
+        if (gate != nullptr)
+            gate->End(key, category, ok, record, apply);
+        else
+            record();
+    };
     if (job.kind == 1) {
-        const bool ok = SendOne(job, Logo, 1, logo, deviceName, timing, publisher);
-        if (store != nullptr)
-            store->SetLogTransferStatus(mac, status(ok));
+        file(Logo, 1, logo);
     } else if (job.kind == 2) {
-        const bool ok = SendOne(job, Para, 1, config, deviceName, timing, publisher);
-        if (store != nullptr)
-            store->SetParaTransferStatus(mac, status(ok));
+        file(Para, 1, config);
     } else {
-        const bool logoOk = SendOne(job, Logo, 2, logo, deviceName, timing, publisher);
-        if (store != nullptr)
-            store->SetLogTransferStatus(mac, status(logoOk));
-        const bool configOk = SendOne(job, Para, 2, config, deviceName, timing, publisher);
-        if (store != nullptr)
-            store->SetParaTransferStatus(mac, status(configOk));
+        file(Logo, 2, logo);
+        file(Para, 2, config);
     }
 }
 
@@ -143,7 +167,7 @@ bool StartTransferJob(const TransferJob& job) {
                 AcTransmitManage* manager = AcTransmitManage::GetInstance();
                 RunTransferJob(
                     copy, [manager] { return manager->DeviceName(); },
-                    CSqlManagement::GetInstance());
+                    CSqlManagement::GetInstance(), {}, true, &manager->Verdicts());
             });
             t.detach();
             return true;

@@ -11,7 +11,6 @@
 inline constexpr std::size_t kFrameSize = 1286;
 inline constexpr std::size_t kChunkSize = 1024;
 inline constexpr std::size_t kSendBufferSize = 1514; // a maximum-size Ethernet frame
-inline constexpr int kSnapLength = 65536;
 inline constexpr std::uint16_t kEtherType = 0x6262;
 
 // Field offsets and widths.

@@ -1,6 +1,7 @@
 #include "screens/CStatusDlg.h"
 
 #include "base/Language.h"
+#include "base/MessageSeam.h"
 #include "controls/CTPicture.h"
 #include "controls/DialogUnits.h"
 #include "controls/PageHostLink.h"
@@ -98,6 +99,14 @@ void CStatusDlg::FillNetCards() {
 void CStatusDlg::SelectAdapter(int index, const std::vector<AdapterRecord>& adapters) {
     m_netCard->setCurrentIndex(index);
     CurrentScreenLink().SelectAdapter(adapters[static_cast<size_t>(index)]);
+    ReportLinkError();
+}
+
+void CStatusDlg::ReportLinkError() {
+    // Without the socket a search would only show an empty segment.
+    const std::string error = CurrentScreenLink().LinkError();
+    if (!error.empty())
+        ShowMessage(error, MessageIcon::Exclamation);
 }
 
 void CStatusDlg::OnNetCardChanged(int index) {
@@ -118,6 +127,7 @@ void CStatusDlg::StartSearch() {
     CurrentScreenLink().ClearDeviceTable();
     Store().ClearDevices();
     CurrentScreenLink().SendDiscovery();
+    ReportLinkError();
 
     m_storedFilter.clear();
     m_ticks = 0;

@@ -44,6 +44,8 @@ protected:
 
 private:
     void StartSearch();
+    // Shows, in one message box, why the adapter cannot carry frames (if it cannot).
+    void ReportLinkError();
     void EndSearch();
     void SelectAdapter(int index, const std::vector<AdapterRecord>& adapters);
     void SetSearchLocked(bool locked);

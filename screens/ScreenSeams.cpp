@@ -25,6 +25,7 @@ public:
         return mac;
     }
     bool StartJob(const TransferJob& job) override { return StartTransferJob(job); }
+    std::string LinkError() override { return AcTransmitManage::GetInstance()->OpenError(); }
 };
 
 // The workbook layer. The sheet is read back row by MAC, so rows sorted in

@@ -27,6 +27,8 @@ public:
     virtual void SendDiscovery() = 0;
     virtual std::array<std::uint8_t, 6> AdapterMac() = 0;
     virtual bool StartJob(const TransferJob& job) = 0;
+    // Why the selected adapter cannot carry frames (no raw socket); empty when it can.
+    virtual std::string LinkError() { return {}; }
 };
 
 // The transmit manager's link (the default).

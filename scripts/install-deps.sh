@@ -15,7 +15,7 @@ PACKAGES=(
     libpcap-dev libsqlite3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    iproute2 tcpdump procps
+    iproute2 tcpdump procps util-linux
     python3 python3-xlrd libreoffice-calc-nogui gnumeric
     dpkg-dev lintian scdoc librsvg2-bin desktop-file-utils appstream bash-completion tshark
     libcap2-bin xvfb x11-utils
@@ -24,7 +24,7 @@ if [ "${1:-}" = "--runtime" ]; then
     # Enough to build and run the programs (the demo segment needs iproute2).
     PACKAGES=(build-essential cmake ninja-build ccache pkg-config qt6-base-dev qt6-base-dev-tools
               libgl-dev fonts-dejavu-core fonts-wqy-microhei qt6-translations-l10n libpcap-dev
-              libsqlite3-dev iproute2 procps)
+              libsqlite3-dev iproute2 procps libcap2-bin)
 fi
 MISSING=()
 for package in "${PACKAGES[@]}"; do

@@ -213,7 +213,9 @@ int SelectAdapterNamed(AcTransmitManage& link, const std::string& name, const ch
     if (adapter == adapters.end())
         return Refuse(std::string(command) + ": --adapter " + name + ": no such adapter");
     if (!link.SelectAdapter(*adapter)) {
-        std::fprintf(stderr, "%s: cannot listen on %s\n", command, name.c_str());
+        const std::string why = link.OpenError();
+        std::fprintf(stderr, "%s: %s\n", command,
+                     why.empty() ? ("cannot listen on " + name).c_str() : why.c_str());
         return kExitFailed;
     }
     return kExitOk;
@@ -239,6 +241,7 @@ bool SearchSegment(AcTransmitManage& link, CSqlManagement& store, int broadcasts
             show(sent);
         }
     }
+    link.ReportReceiveDrops();
     if (progress)
         progress->Finish();
     return true;

@@ -125,6 +125,11 @@ void DemoSegment::RemoveStaleSegments() {
 }
 
 bool DemoSegment::Start(const std::string& binDir) {
+    if (geteuid() != 0) {
+        std::fprintf(stderr, "quorvantix: the demo segment needs root (it makes a network "
+                             "namespace and a veth pair)\n");
+        return false;
+    }
     RemoveStaleSegments();
     const std::string pid = std::to_string(getpid());
     m_namespace = kPrefix + pid;

@@ -3,6 +3,7 @@
 
 #include "base/ProgramDirectory.h"
 #include "link/AcTransmitManage.h"
+#include "link/CaptureHandle.h"
 #include "link/TransferRunner.h"
 #include "records/CSqlManagement.h"
 #include "tests/link/LinkNetFixture.h"
@@ -39,9 +40,10 @@ protected:
         std::strcpy(d.time, "2026-01-01 00:00:00");
         ASSERT_TRUE(store_->SaveDiscoveredDevice(d));
     }
-    void Run(const TransferJob& job, const TransferTiming& timing = {}) {
+    void Run(const TransferJob& job, const TransferTiming& timing = {},
+             VerdictGate* gate = nullptr) {
         RunTransferJob(
-            job, [this] { return ns_->toolSide(); }, store_.get(), timing);
+            job, [this] { return ns_->toolSide(); }, store_.get(), timing, true, gate);
     }
     static std::string Logo(std::size_t n) {
         std::string s = PatternBytes(n, 9);
@@ -139,6 +141,52 @@ TEST_F(JobNetTest, FiftyDevicesOverALossyLinkReceiveIdenticalFiles) {
     EXPECT_EQ(summary.find("dropped-data 0\n"), std::string::npos) << summary;
 }
 
+// A thousand transfers at once over the one adapter socket: every device
+// receives its own bytes, none another's.
+TEST_F(JobNetTest, AThousandDevicesEachReceiveTheirOwnBytes) {
+    const int devices = 1000;
+    StartDevsim({"--count", std::to_string(devices), "--first-mac", "02:00:00:01:00:00",
+                 "--verdict", "none", "--output", dir_.file("out")});
+    CaptureHandle keep; // holds the adapter socket, as the receive thread does
+    ASSERT_TRUE(keep.Open(ns_->toolSide(), 1));
+    const auto mac = [](int i, std::uint8_t m[6]) {
+        const std::uint8_t base[6] = {0x02, 0x00, 0x00, 0x01, 0x00, 0x00};
+        std::memcpy(m, base, 6);
+        m[4] = static_cast<std::uint8_t>(i >> 8);
+        m[5] = static_cast<std::uint8_t>(i & 0xFF);
+    };
+    std::vector<std::string> configs;
+    std::vector<TransferJob> jobs;
+    for (int i = 0; i < devices; ++i) {
+        std::uint8_t m[6];
+        mac(i, m);
+        AddRow(m);
+        // Two chunks each, the device's number in every chunk.
+        configs.push_back(Config(1500, static_cast<unsigned>(i)) + std::to_string(i));
+        const std::string path = WriteFile("c" + std::to_string(i) + ".xml", configs.back());
+        jobs.push_back(MakeTransferJob(m, toolMac_, 2, path, ""));
+    }
+    std::vector<std::thread> threads;
+    threads.reserve(jobs.size());
+    for (const TransferJob& job : jobs)
+        threads.emplace_back([&, job] { Run(job); });
+    for (std::thread& t : threads)
+        t.join();
+    int wrong = 0;
+    for (int i = 0; i < devices; ++i) {
+        std::uint8_t m[6];
+        mac(i, m);
+        const bool ok = store_->GetParaStatus(MacTextUpper(m)) == TransmitFinish &&
+                        Received(m, "para") == configs[static_cast<std::size_t>(i)] &&
+                        Received(m, "para", 2).empty();
+        if (!ok && ++wrong <= 5)
+            ADD_FAILURE() << MacTextUpper(m) << " status "
+                          << store_->GetParaStatus(MacTextUpper(m));
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(keep.Socket()->TakeDrops().kernel, 0u);
+}
+
 // The whole road: the files are sent (4), then the device's verdicts arrive
 // at the receive thread (2 for the configuration, 3 for a logo that is not a JPEG).
 TEST_F(JobNetTest, VerdictsFollowTheTransfer) {
@@ -151,7 +199,8 @@ TEST_F(JobNetTest, VerdictsFollowTheTransfer) {
     AddRow(mac);
     const std::string text = MacTextUpper(mac);
     Run(MakeTransferJob(mac, toolMac_, 3, WriteFile("c.xml", Config(3000, 1)),
-                        WriteFile("logo.jpg", PatternBytes(3000))));
+                        WriteFile("logo.jpg", PatternBytes(3000))),
+        {}, &link.Verdicts());
     EXPECT_TRUE(WaitFor([&] { return store_->GetParaStatus(text) == OperateSuccess; }, 3000));
     EXPECT_TRUE(WaitFor([&] { return store_->GetLogStatus(text) == OperateFail; }, 3000));
     link.Stop();

@@ -2,6 +2,7 @@
 // result frames, restarts.
 
 #include "link/AcTransmitManage.h"
+#include "link/AdapterSocket.h"
 #include "records/CSqlManagement.h"
 #include "tests/link/LinkNetFixture.h"
 
@@ -100,6 +101,18 @@ TEST_F(ManagerNetTest, ResultFramesSetStatusesAndWriteLogLines) {
     EXPECT_EQ(store_->GetParaStatus(mac), WaitOperate);
     EXPECT_EQ(store_->GetLogStatus(mac), WaitOperate);
 
+    // Without a transfer to that device a verdict is logged but changes nothing.
+    result(Para, ParaSuccess);
+    result(Logo, LogoSuccess);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(store_->GetParaStatus(mac), WaitOperate);
+    EXPECT_EQ(store_->GetLogStatus(mac), WaitOperate);
+
+    // Both files delivered: the verdicts count.
+    for (const std::uint16_t category : {Para, Logo}) {
+        manager_->Verdicts().Begin(AdapterSocket::MacKey(device), category);
+        manager_->Verdicts().End(AdapterSocket::MacKey(device), category, true, {}, {});
+    }
     result(Para, ParaSuccess);
     EXPECT_TRUE(WaitFor([&] { return store_->GetParaStatus(mac) == OperateSuccess; }, 2000));
     result(Logo, LogoFail);
@@ -148,7 +161,9 @@ TEST_F(ManagerNetTest, NoAdapterMatchedSendsNothingAndTheReceiveThreadEnds) {
     manager_->SetAdapter("", none);
     Wire wire(ns_->deviceSide());
     ASSERT_TRUE(wire.ok()) << "the recorder must listen for its silence to count";
-    ASSERT_TRUE(manager_->Init());
+    // No silent failure: Init says the receive thread does not listen, and why.
+    EXPECT_FALSE(manager_->Init());
+    EXPECT_FALSE(manager_->OpenError().empty());
     manager_->SendDiscovery();
     EXPECT_TRUE(WaitFor([&] { return manager_->RunningReceiveThreads() == 0; }, 1000));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

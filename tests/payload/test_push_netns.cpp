@@ -1,6 +1,8 @@
 // quorvantix-cli push against emulated devices on a veth pair inside a
 // namespace of the test's own: search, submission, statuses, exit codes.
 
+#include "link/CaptureHandle.h"
+#include "link/TransmitFrame.h"
 #include "tests/support/NetNs.h"
 #include "tests/support/TestSupport.h"
 
@@ -12,8 +14,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
@@ -303,6 +307,49 @@ TEST_F(PushNet, SigtermStopsThePushAndKeepsNothing) {
                        "\tWaitOperate\tOperating\n");
     EXPECT_EQ(err_, ReportLine() + "push: stopped by a signal; the transfers were ended\n");
     EXPECT_FALSE(std::filesystem::exists(dir_->file("data.db")));
+}
+
+// Any station can send result frames. A device that acknowledged nothing
+// stays "TransmitFail" however many success verdicts arrive in its name.
+TEST_F(PushNet, ForgedVerdictsWithoutAcknowledgementsLeaveTransmitFail) {
+    StartDevices({"--silent", "3"}); // they answer the search, never a data frame
+    std::string toolText = ns_->toolSideMac();
+    std::transform(toolText.begin(), toolText.end(), toolText.begin(), ::toupper);
+    std::uint8_t tool[6], device[6];
+    ASSERT_TRUE(ParseMacText(toolText, tool));
+    ASSERT_TRUE(ParseMacText(kMac[0], device));
+    std::atomic<bool> stop{false};
+    std::atomic<int> forged{0};
+    std::thread forger([&] {
+        NetNs::Entered inside(*ns_);
+        CaptureHandle raw;
+        if (!inside.ok() || !raw.Open(ns_->deviceSide(), 1))
+            return;
+        while (!stop) {
+            for (const auto& [category, opcode] :
+                 {std::pair{Para, ParaSuccess}, {Logo, LogoSuccess}}) {
+                TransmitFrame f = ZeroFrame();
+                std::memcpy(f.bytes, tool, 6);
+                std::memcpy(f.bytes + 6, device, 6);
+                f.Set16(frame::kEtherTypeOffset, kEtherType);
+                f.Set16(frame::kCategory, category);
+                f.Set16(frame::kOpcode, opcode);
+                std::uint8_t buffer[kSendBufferSize] = {};
+                std::memcpy(buffer, f.bytes, kFrameSize);
+                if (raw.Send(buffer, kFrameSize))
+                    ++forged;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    std::string out;
+    const int rc = Push(
+        {"--config", dir_->file("t.xml"), "--logo", dir_->file("logo.jpg"), "--mac", kMac[0]}, out);
+    stop = true;
+    forger.join();
+    EXPECT_GT(forged.load(), 10); // the forger ran all along
+    EXPECT_EQ(rc, 1);
+    EXPECT_EQ(out, std::string(kMac[0]) + "\tTransmitFail\tTransmitFail\n");
 }
 
 TEST_F(PushNet, ReportOfABatchWithASilentDeviceAndARetryOfIt) {

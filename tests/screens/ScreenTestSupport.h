@@ -21,6 +21,7 @@ public:
     int clears = 0;
     int discoveries = 0;
     std::vector<TransferJob> jobs;
+    std::string error; // LinkError()
 
     std::vector<AdapterRecord> Adapters() override { return adapters; }
     void SelectAdapter(const AdapterRecord& record) override {
@@ -33,6 +34,7 @@ public:
         jobs.push_back(job);
         return true;
     }
+    std::string LinkError() override { return error; }
 };
 
 AdapterRecord MakeAdapter(const std::string& name, const std::string& description,

@@ -92,6 +92,29 @@ TEST_F(StatusPageTest, NoAdapterLeavesChooserEmpty) {
     page.OnSearchButton();
 }
 
+// An adapter without a raw socket is said so, once on the selection and once
+// at the start of a search, never at each broadcast.
+TEST_F(StatusPageTest, AdapterWithoutRawFramesIsReportedOnce) {
+    const std::string error = "cannot open eth0 for raw frames: needs CAP_NET_RAW (run as root, "
+                              "or install the package and join the group quorvantix)";
+    link.adapters = {MakeAdapter("eth0", "Intel e1000", {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e})};
+    link.error = error;
+    CStatusDlg page(nullptr, store.get());
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{error});
+    page.OnSearchButton();
+    for (int tick = 1; tick < 5; ++tick)
+        page.OnTimer(CStatusDlg::kSearchTimer);
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{error, error}));
+    page.OnSearchButton();
+
+    link.error.clear();
+    messages.clear();
+    page.OnNetCardChanged(0);
+    page.OnSearchButton();
+    EXPECT_TRUE(messages.texts().empty());
+    page.OnSearchButton();
+}
+
 TEST_F(StatusPageTest, SearchRunsFortyTicksThenEnds) {
     AddDevices(3);
     CStatusDlg page(nullptr, store.get());

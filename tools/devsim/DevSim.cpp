@@ -1,12 +1,11 @@
 // quorvantix-devsim: emulated devices on one Ethernet interface. One process
-// serves any number of devices through one capture handle and one event loop:
+// serves any number of devices through one adapter socket and one event loop:
 // it answers discovery requests, acknowledges data frames, keeps every file
 // it received and sends a verdict after the last chunk of each file. Faults
 // (lost, late, doubled or wrong acknowledgements, silent devices) are chosen
 // by option and drawn from a seeded generator, so runs repeat.
 
-#include "base/Settings.h"
-#include "link/CaptureHandle.h"
+#include "link/AdapterSocket.h"
 #include "link/TransmitFrame.h"
 
 #include <algorithm>
@@ -18,12 +17,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <poll.h>
 #include <queue>
 #include <random>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -79,7 +77,7 @@ struct Device {
 struct Stats {
     unsigned long long discoveryRequests = 0, replies = 0, dataFrames = 0, duplicates = 0, acks = 0,
                        droppedData = 0, droppedAcks = 0, files = 0, verdictSuccess = 0,
-                       verdictFail = 0, ignored = 0;
+                       verdictFail = 0, ignored = 0, kernelDrops = 0;
 };
 
 struct Pending {
@@ -245,38 +243,24 @@ public:
     }
 
     int Run() {
-        // Room for a burst from hundreds of transfers at once (each ring slot
-        // holds a full 65536-byte snapshot on interfaces with offloads).
-        if (!handle_.Open(o_.interface, 1, 64 << 20) && !handle_.Open(o_.interface, 1)) {
-            std::fprintf(stderr, "cannot open %s\n", o_.interface.c_str());
+        // The socket's ring holds a burst from thousands of transfers at once.
+        std::string reason;
+        socket_ = AdapterSocket::OpenDirect(o_.interface, reason);
+        if (!socket_) {
+            std::fprintf(stderr, "%s\n", reason.c_str());
             return 1;
         }
-        handle_.SetFilter(o_.interface, "ether proto 0x6262");
-        handle_.SetNonBlocking();
         if (!o_.outputDir.empty())
             std::filesystem::create_directories(o_.outputDir);
         std::printf("serving %zu devices on %s\n", devices_.size(), o_.interface.c_str());
         std::fflush(stdout);
         if (!o_.readyFile.empty())
             std::ofstream(o_.readyFile) << "ready\n";
+        const auto onFrame = [this](const std::uint8_t* data, std::size_t length) {
+            OnFrame(FrameFromCapture(data, length));
+        };
         while (!g_stop) {
-            const std::uint8_t* data = nullptr;
-            std::size_t length = 0;
-            int handled = 0;
-            int read = 0;
-            while (handled < 1024 && (read = handle_.Next(data, length)) == 1) {
-                OnFrame(FrameFromCapture(data, length));
-                ++handled;
-            }
             FlushDue();
-            if (handled > 0)
-                continue;
-            if (read < 0) {
-                // A failing read (an adapter gone) fails again at once: wait
-                // a little instead of spinning a core.
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                continue;
-            }
             int timeoutMs = 100;
             if (!pending_.empty()) {
                 const auto until = pending_.top().at - Clock::now();
@@ -284,9 +268,14 @@ public:
                     std::chrono::duration_cast<std::chrono::milliseconds>(until).count() + 1, 0,
                     100));
             }
-            pollfd p{handle_.SelectableFd(), POLLIN, 0};
-            poll(&p, 1, timeoutMs);
+            if (socket_->ReadBatch(onFrame, 1024, timeoutMs) < 0) {
+                // A failing read (an adapter gone) fails again at once: wait
+                // a little instead of spinning a core.
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
         }
+        const AdapterSocket::Drops drops = socket_->TakeDrops();
+        stats_.kernelDrops = drops.kernel;
         PrintSummary();
         return 0;
     }
@@ -308,7 +297,7 @@ private:
     void SendNow(const TransmitFrame& f) {
         std::uint8_t buffer[kSendBufferSize] = {};
         std::memcpy(buffer, f.bytes, kFrameSize);
-        handle_.Send(buffer, kFrameSize);
+        socket_->Send(buffer, kFrameSize);
     }
 
     void SendAfter(const TransmitFrame& f, int delayMs) {
@@ -459,18 +448,20 @@ private:
     void PrintSummary() const {
         std::printf("devices %zu\ndiscovery-requests %llu\nreplies %llu\ndata-frames %llu\n"
                     "duplicates %llu\nacks %llu\ndropped-data %llu\ndropped-acks %llu\n"
-                    "files %llu\nverdicts-success %llu\nverdicts-fail %llu\nignored %llu\n",
+                    "files %llu\nverdicts-success %llu\nverdicts-fail %llu\nignored %llu\n"
+                    "kernel-drops %llu\n",
                     devices_.size(), stats_.discoveryRequests, stats_.replies, stats_.dataFrames,
                     stats_.duplicates, stats_.acks, stats_.droppedData, stats_.droppedAcks,
-                    stats_.files, stats_.verdictSuccess, stats_.verdictFail, stats_.ignored);
+                    stats_.files, stats_.verdictSuccess, stats_.verdictFail, stats_.ignored,
+                    stats_.kernelDrops);
         std::fflush(stdout);
     }
 
     Options o_;
     std::mt19937_64 random_;
-    CaptureHandle handle_;
+    std::unique_ptr<AdapterSocket> socket_;
     std::vector<Device> devices_;
-    std::map<std::uint64_t, std::size_t> index_;
+    std::unordered_map<std::uint64_t, std::size_t> index_;
     std::priority_queue<Pending, std::vector<Pending>, std::greater<Pending>> pending_;
     unsigned long long order_ = 0;
     Stats stats_;
