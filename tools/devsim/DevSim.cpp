@@ -5,6 +5,7 @@
 // (lost, late, doubled or wrong acknowledgements, silent devices) are chosen
 // by option and drawn from a seeded generator, so runs repeat.
 
+#include "base/Settings.h"
 #include "link/AdapterSocket.h"
 #include "link/TransmitFrame.h"
 
