@@ -6,6 +6,7 @@
 #include "base/Language.h"
 #include "base/MessageSeam.h"
 #include "link/AcTransmitManage.h"
+#include "payload/ConfigXml.h"
 #include "payload/ParameterSheet.h"
 #include "records/CSqlManagement.h"
 #include "xls/XlsWorkbook.h"
@@ -152,6 +153,24 @@ int CheckInputFile(const std::string& command, const std::string& option, const 
     if (!problem.empty())
         return Refuse(name + problem);
     return kExitOk;
+}
+
+int ReadTemplateFor(const char* command, const std::string& templatePath, DeviceParams& params) {
+    ZeroDeviceParams(params);
+    const auto showRefusal = [] {
+        ShowMessage(TranslateText(std::string("Analysis xml settting error?")),
+                    MessageIcon::Exclamation);
+    };
+    const auto readable = [&](const std::string& path) {
+        if (CheckTemplateSize(path) && ParseTemplateXml(path, params))
+            return true;
+        showRefusal();
+        return false;
+    };
+    if (InputFileProblem(templatePath) == "no such file")
+        showRefusal();
+    return CheckInputFile(command, "--template", templatePath, readable,
+                          "the template cannot be read");
 }
 
 bool WriteOutputFile(const std::string& path, const std::string& bytes, std::string& error) {

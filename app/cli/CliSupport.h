@@ -1,5 +1,7 @@
 #pragma once
 
+#include "payload/DeviceParams.h"
+
 #include <QJsonValue>
 #include <functional>
 #include <string>
@@ -43,6 +45,11 @@ std::string InputFileProblem(const std::string& path);
 int CheckInputFile(const std::string& command, const std::string& option, const std::string& path,
                    const std::function<bool(const std::string&)>& programCheck,
                    const std::string& whenRefused);
+
+// The --template file of a command, read into params: a missing or unreadable
+// template shows "Analysis xml settting error?" and is refused naming the
+// option and the file. kExitOk when params holds the template's values.
+int ReadTemplateFor(const char* command, const std::string& templatePath, DeviceParams& params);
 
 // Writes bytes to path, replacing what is there: a new file (mode 0600) in the
 // same folder, renamed into place, so a planted link is replaced rather than

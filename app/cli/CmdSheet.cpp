@@ -119,20 +119,7 @@ int RunSheet(const std::vector<std::string>& args) {
         return options.UsageError("-o needs a file name");
 
     DeviceParams templateParams{};
-    ZeroDeviceParams(templateParams);
-    const auto readable = [&templateParams](const std::string& path) {
-        if (CheckTemplateSize(path) && ParseTemplateXml(path, templateParams))
-            return true;
-        ShowMessage(TranslateText(std::string("Analysis xml settting error?")),
-                    MessageIcon::Exclamation);
-        return false;
-    };
-    if (const std::string problem = InputFileProblem(templatePath); problem == "no such file")
-        ShowMessage(TranslateText(std::string("Analysis xml settting error?")),
-                    MessageIcon::Exclamation);
-    if (int rc = CheckInputFile("sheet", "--template", templatePath, readable,
-                                "the template cannot be read");
-        rc != kExitOk)
+    if (int rc = ReadTemplateFor("sheet", templatePath, templateParams); rc != kExitOk)
         return rc;
     if (!CheckTemplateValues(templateParams))
         return kExitRefused;

@@ -57,20 +57,7 @@ int RunValidate(const std::vector<std::string>& args) {
         return options.UsageError("--wlan is for --params; a sheet's header decides");
 
     DeviceParams templateParams{};
-    ZeroDeviceParams(templateParams);
-    const auto readable = [&templateParams](const std::string& path) {
-        if (CheckTemplateSize(path) && ParseTemplateXml(path, templateParams))
-            return true;
-        ShowMessage(TranslateText(std::string("Analysis xml settting error?")),
-                    MessageIcon::Exclamation);
-        return false;
-    };
-    if (const std::string problem = InputFileProblem(templatePath); problem == "no such file")
-        ShowMessage(TranslateText(std::string("Analysis xml settting error?")),
-                    MessageIcon::Exclamation);
-    if (int rc = CheckInputFile("validate", "--template", templatePath, readable,
-                                "the template cannot be read");
-        rc != kExitOk)
+    if (int rc = ReadTemplateFor("validate", templatePath, templateParams); rc != kExitOk)
         return rc;
 
     std::vector<DeviceParams> records;
