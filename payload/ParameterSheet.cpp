@@ -5,6 +5,7 @@
 #include "base/MessageSeam.h"
 #include "base/ProgramDirectory.h"
 #include "base/SafeFile.h"
+#include "link/TransmitFrame.h"
 #include "payload/ConfigXml.h"
 #include "records/CSqlManagement.h"
 #include "records/DeviceRecord.h"
@@ -410,4 +411,33 @@ bool CParameterSheet::WlanColumns() const {
 
 bool CParameterSheet::OpenSheet(const std::string& sheetPath) {
     return OpenSheetInShell(sheetPath);
+}
+
+SheetMacsOutcome ReadParameterSheetMacs(const std::string& sheetPath,
+                                        std::vector<std::string>& macs, int* badRow,
+                                        std::string* badText) {
+    auto book = XlsWorkbook::Create();
+    if (!book || !HasSuffix(sheetPath, ".xls") || !book->Load(sheetPath) || !book->GetSheet(0))
+        return SheetMacsOutcome::Unreadable;
+    const XlsSheet& sheet = *book->GetSheet(0);
+    std::vector<std::string> found;
+    for (int row = 1; row < sheet.RowCount(); ++row) {
+        std::string text = ReadCell(sheet, row, 0);
+        text.erase(0, text.find_first_not_of(" \t\r\n"));
+        text.erase(text.find_last_not_of(" \t\r\n") + 1);
+        if (text.empty())
+            continue;
+        std::uint8_t mac[6];
+        if (!ParseMacText(text, mac) || MacTextUpper(mac) != text) {
+            if (badRow)
+                *badRow = row + 1;
+            if (badText)
+                *badText = text;
+            return SheetMacsOutcome::BadRow;
+        }
+        if (std::find(found.begin(), found.end(), text) == found.end())
+            found.push_back(text);
+    }
+    macs.insert(macs.end(), found.begin(), found.end());
+    return SheetMacsOutcome::Read;
 }

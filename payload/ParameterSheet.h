@@ -45,6 +45,16 @@ bool OpenSheetInShell(const std::string& sheetPath);
 // whether it was longer. A cell without text reads as empty.
 std::string ReadCell(const XlsSheet& sheet, int row, int col, bool* cut = nullptr);
 
+// The MAC texts of the sheet's rows below its header, in row order, each
+// once (blank rows passed over). Rows are matched to devices by their exact
+// text as exported ("AA:BB:CC:DD:EE:FF"). Outcome Unreadable when the file is
+// not a workbook with a first sheet; BadRow when a row's MAC cell is not a MAC
+// as exported (badRow: its 1-based row number, badText: the cell's text).
+enum class SheetMacsOutcome { Read, Unreadable, BadRow };
+SheetMacsOutcome ReadParameterSheetMacs(const std::string& sheetPath,
+                                        std::vector<std::string>& macs, int* badRow = nullptr,
+                                        std::string* badText = nullptr);
+
 // Reads rows 1..deviceCount in row order into records (replacing them);
 // false, leaving records as they were, when the sheet cannot be loaded or its
 // cell (0, 0) does not begin with "mac".

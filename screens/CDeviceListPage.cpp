@@ -1,14 +1,17 @@
 #include "screens/CDeviceListPage.h"
 
 #include "base/Language.h"
+#include "base/MessageSeam.h"
 #include "controls/DialogUnits.h"
 #include "controls/PageHostLink.h"
 #include "controls/SkinStyle.h"
 #include "records/CSqlManagement.h"
+#include "screens/BenchStation.h"
 #include "screens/ProgressCell.h"
 #include "shell/SkinPaths.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -502,4 +505,41 @@ bool CDeviceListPage::eventFilter(QObject* watched, QEvent* event) {
         m_grid->viewport()->setCursor(hand ? Qt::PointingHandCursor : Qt::ArrowCursor);
     }
     return CTPage::eventFilter(watched, event);
+}
+
+void CDeviceListPage::CheckDevices(const std::vector<std::string>& macs) {
+    for (int r = 1; r <= DataRowCount(); ++r) {
+        const std::string mac = CellText(r, 2).toStdString();
+        if (std::find(macs.begin(), macs.end(), mac) == macs.end())
+            continue;
+        if (QTableWidgetItem* item = m_grid->item(r - 1, 0))
+            item->setData(Qt::CheckStateRole, Qt::Checked);
+    }
+}
+
+void CDeviceListPage::StartBenchStation(CBenchStation& station, const SubmissionInput& payload,
+                                        const BatchReport& submitted, QWidget* stopButton) {
+    if (!station.Start(payload, submitted)) {
+        ShowMessage(TranslateText(std::string(
+                        "The sheet's rows cannot be read: new devices are not provisioned.")),
+                    MessageIcon::Exclamation, std::string());
+        return;
+    }
+    stopButton->show();
+    m_count->setText(station.StatusLine());
+}
+
+void CDeviceListPage::FollowBenchStation(CBenchStation& station) {
+    if (!station.Running())
+        return;
+    const std::vector<std::string> started = station.Round();
+    if (!started.empty()) {
+        for (const std::string& mac : started)
+            if (std::find(m_selected.begin(), m_selected.end(), mac) == m_selected.end())
+                m_selected.push_back(mac);
+        // The new devices' rows, with the ticks of the run.
+        AutoRefreshPage();
+        CheckDevices(m_selected);
+    }
+    m_count->setText(station.StatusLine());
 }

@@ -18,7 +18,10 @@
 #include <string>
 #include <vector>
 
+class BatchReport;
+class CBenchStation;
 class CSqlManagement;
+struct SubmissionInput;
 class CTPicture;
 
 // The header row of the device list: its column-0 cell carries a check box.
@@ -120,6 +123,16 @@ protected:
     // A picture button of the page's own row of buttons: the search-button
     // skin, the translated caption, the hand cursor, placed at rect.
     CTButtonPicture* MakePageButton(const char* text, const QRect& rect);
+    // The modify pages' "Keep provisioning new devices": starts the station
+    // with the dialog's payload after its batch (a refusal is told), shows
+    // stopButton while it runs; FollowBenchStation runs one of its rounds on
+    // the page's timer: the devices it started are ticked, followed like the
+    // page's own batch, and the count area tells the run's figures.
+    void StartBenchStation(CBenchStation& station, const SubmissionInput& payload,
+                           const BatchReport& submitted, QWidget* stopButton);
+    void FollowBenchStation(CBenchStation& station);
+    // Ticks the rows of these devices on the page shown.
+    void CheckDevices(const std::vector<std::string>& macs);
     // Enables or disables what a running search locks.
     void SetListControlsEnabled(bool enabled);
     CSqlManagement& Store() const;

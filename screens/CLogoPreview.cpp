@@ -9,6 +9,7 @@
 #include "controls/SkinStyle.h"
 #include "shell/SkinPaths.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -56,6 +57,25 @@ CTStatic* AddLabel(QWidget* parent, const char* text, const QRect& rect) {
     label->setText(Tr(text));
     label->setGeometry(rect);
     return label;
+}
+
+QCheckBox* AddKeepProvisioningSwitch(QWidget* parent, const QRect& rect,
+                                     const std::vector<QLineEdit*>& watchedFields) {
+    auto* box = new QCheckBox(Tr("Keep provisioning new devices"), parent);
+    box->setObjectName(QStringLiteral("keepProvisioningSwitch"));
+    box->setGeometry(rect);
+    const auto update = [box, watchedFields] {
+        bool chosen = false;
+        for (const QLineEdit* field : watchedFields)
+            chosen = chosen || !field->text().isEmpty();
+        box->setEnabled(chosen);
+        if (!chosen)
+            box->setChecked(false);
+    };
+    for (QLineEdit* field : watchedFields)
+        QObject::connect(field, &QLineEdit::textChanged, box, update);
+    update();
+    return box;
 }
 
 QLineEdit* AddPathField(QWidget* parent, const QRect& rect) {

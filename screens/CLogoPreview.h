@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <QImage>
 #include <QWidget>
 
@@ -27,6 +29,7 @@ class CTDialog;
 class CTStatic;
 class QLabel;
 class QLineEdit;
+class QCheckBox;
 class QString;
 class QRect;
 
@@ -40,6 +43,11 @@ CTStatic* AddLabel(QWidget* parent, const char* text, const QRect& rect);
 QLineEdit* AddPathField(QWidget* parent, const QRect& rect);
 // A skinned button; large ones carry white text, turning black when active.
 CTButtonPicture* AddButton(QWidget* parent, const char* text, const QRect& rect, bool large);
+
+// "Keep provisioning new devices": off at first, and enabled only while a
+// payload is chosen (watchedFields: the dialog's path fields).
+QCheckBox* AddKeepProvisioningSwitch(QWidget* parent, const QRect& rect,
+                                     const std::vector<QLineEdit*>& watchedFields);
 
 // The picture row of both dialogs: "ChoosePictureFile" with its path field and
 // Scan button, "Example" with the preview, and the caption centred under it at

@@ -12,6 +12,7 @@
 #include "screens/FileChooser.h"
 #include "screens/ScreenSeams.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 
 using namespace SubmissionDialogParts;
@@ -19,7 +20,7 @@ using namespace SubmissionDialogParts;
 namespace {
 
 constexpr int kWidth = 560;
-constexpr int kHeight = 420;
+constexpr int kHeight = 450;
 
 void Warn(const char* text, const std::string& caption = kAppCaption) {
     ShowMessage(TranslateText(std::string(text)), MessageIcon::Exclamation, caption);
@@ -69,8 +70,10 @@ CModifyRouterInfoConfigDlg::CModifyRouterInfoConfigDlg(std::vector<std::string> 
     m_modifyButton = AddButton(this, "ConfigrationModify", QRect(160, 298, 200, 36), true);
     m_modifyButton->setObjectName(QStringLiteral("configurationModifyButton"));
 
+    m_keepProvisioning = AddKeepProvisioningSwitch(this, QRect(28, 360, kWidth - 56, 24),
+                                                   {m_logo.field, m_templateField});
     m_submitButton =
-        AddButton(this, "ConfigrationSubmit", QRect(kWidth / 2 - 110, 364, 220, 40), true);
+        AddButton(this, "ConfigrationSubmit", QRect(kWidth / 2 - 110, 394, 220, 40), true);
     m_submitButton->setObjectName(QStringLiteral("configurationSubmitButton"));
 
     connect(m_templateButton, &QPushButton::clicked, this, [this] { OnChooseTemplate(); });
@@ -78,6 +81,10 @@ CModifyRouterInfoConfigDlg::CModifyRouterInfoConfigDlg(std::vector<std::string> 
     connect(m_modifyButton, &QPushButton::clicked, this, [this] { OnConfigurationModify(); });
     connect(m_submitButton, &QPushButton::clicked, this, [this] { OnConfigurationSubmit(); });
     AddWindowBorder(this);
+}
+
+bool CModifyRouterInfoConfigDlg::KeepProvisioning() const {
+    return m_keepProvisioning->isChecked();
 }
 
 void CModifyRouterInfoConfigDlg::OnChooseTemplate() {
@@ -179,5 +186,6 @@ void CModifyRouterInfoConfigDlg::OnConfigurationSubmit() {
     m_kind = kind;
     if (!submission.Start(m_devices, m_result))
         return;
+    m_submitted = input;
     accept();
 }

@@ -9,6 +9,8 @@
 
 #include <QLineEdit>
 
+class QCheckBox;
+
 #include <string>
 #include <vector>
 
@@ -40,6 +42,11 @@ public:
     const std::string& PicturePath() const { return m_picturePath; }
     const DeviceParams& TemplateParams() const { return m_templateParams; }
     const SubmissionResult& LastResult() const { return m_result; }
+    // The choices of the batch that was submitted (files, sheet, template values).
+    const SubmissionInput& SubmittedInput() const { return m_submitted; }
+    // "Keep provisioning new devices" was on when the batch was submitted.
+    bool KeepProvisioning() const;
+    QCheckBox* KeepProvisioningSwitch() const { return m_keepProvisioning; }
 
     QLineEdit* PictureField() const { return m_logo.field; }
     QLineEdit* TemplateField() const { return m_templateField; }
@@ -62,6 +69,7 @@ private:
     std::string m_sheetPath;
     std::string m_picturePath;
     SubmissionResult m_result;
+    SubmissionInput m_submitted;
 
     SubmissionDialogParts::LogoPickerParts m_logo{};
     QLineEdit* m_templateField = nullptr;
@@ -70,4 +78,5 @@ private:
     CTButtonPicture* m_templateButton = nullptr;
     CTButtonPicture* m_modifyButton = nullptr;
     CTButtonPicture* m_submitButton = nullptr;
+    QCheckBox* m_keepProvisioning = nullptr;
 };

@@ -35,7 +35,18 @@ CModifyRouterInfoDlg::CModifyRouterInfoDlg(QWidget* parent, CSqlManagement* stor
     m_retry = MakePageButton("Retry failed", du.Rect(102, 5, 60, 18));
     m_retry->setObjectName(QStringLiteral("retryFailedButton"));
     connect(m_retry, &QPushButton::clicked, this, [this] { OnRetryFailed(); });
+    m_stopProvisioning = MakePageButton("Stop provisioning", du.Rect(164, 5, 70, 18));
+    m_stopProvisioning->setObjectName(QStringLiteral("stopProvisioningButton"));
+    m_stopProvisioning->hide();
+    connect(m_stopProvisioning, &QPushButton::clicked, this, [this] { OnStopProvisioning(); });
     m_batch.SetStore(&Store());
+    m_station.SetStore(&Store());
+}
+
+void CModifyRouterInfoDlg::OnStopProvisioning() {
+    m_station.Stop();
+    m_stopProvisioning->hide();
+    CountText()->setText(m_station.StatusLine());
 }
 
 void CModifyRouterInfoDlg::OnRetryFailed() {
@@ -64,6 +75,9 @@ void CModifyRouterInfoDlg::OnModify() {
         RunModalDialog(dialog);
         if (!dialog.LastResult().batch.Empty())
             m_batch.Begin(dialog.LastResult().batch);
+        if (!dialog.LastResult().batch.Empty() && dialog.KeepProvisioning()) {
+            StartBenchStation(m_station, dialog.SubmittedInput(), dialog.LastResult().batch, m_stopProvisioning);
+        }
     }
     m_timer.start(kRefreshMs);
 }
@@ -81,4 +95,5 @@ void CModifyRouterInfoDlg::OnTimer(int timerId) {
     }
     if (const std::optional<QString> notice = m_batch.Poll())
         BatchFollower::ShowNotice(*notice, CountText());
+    FollowBenchStation(m_station);
 }

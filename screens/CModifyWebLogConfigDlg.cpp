@@ -13,6 +13,7 @@
 #include "screens/FileChooser.h"
 #include "screens/ScreenSeams.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 
 #include <array>
@@ -21,7 +22,7 @@ using namespace SubmissionDialogParts;
 
 namespace {
 constexpr int kWidth = 560;
-constexpr int kHeight = 300;
+constexpr int kHeight = 330;
 } // namespace
 
 CModifyWebLogConfigDlg::CModifyWebLogConfigDlg(std::vector<std::string> devices, QWidget* parent,
@@ -40,13 +41,19 @@ CModifyWebLogConfigDlg::CModifyWebLogConfigDlg(std::vector<std::string> devices,
     m_logo.scan->setObjectName(QStringLiteral("scanButton"));
     m_clear = AddButton(this, "Clear", QRect(450, 100, 84, 28), false);
     m_clear->hide();
-    m_modifyLogo = AddButton(this, "ModifyLogo", QRect(kWidth / 2 - 110, 236, 220, 40), true);
+    m_keepProvisioning = AddKeepProvisioningSwitch(this, QRect(28, 228, kWidth - 56, 24),
+                                                   {m_logo.field});
+    m_modifyLogo = AddButton(this, "ModifyLogo", QRect(kWidth / 2 - 110, 262, 220, 40), true);
     m_modifyLogo->setObjectName(QStringLiteral("modifyLogoButton"));
 
     connect(m_logo.scan, &QPushButton::clicked, this, [this] { OnChoosePicture(); });
     connect(m_clear, &QPushButton::clicked, this, [this] { OnClear(); });
     connect(m_modifyLogo, &QPushButton::clicked, this, [this] { OnModifyLogo(); });
     AddWindowBorder(this);
+}
+
+bool CModifyWebLogConfigDlg::KeepProvisioning() const {
+    return m_keepProvisioning->isChecked();
 }
 
 void CModifyWebLogConfigDlg::OnClear() {

@@ -8,6 +8,8 @@
 
 #include <QLineEdit>
 
+class QCheckBox;
+
 #include <string>
 #include <vector>
 
@@ -38,6 +40,9 @@ public:
     CTButtonPicture* ScanButton() const { return m_logo.scan; }
     CTButtonPicture* ModifyLogoButton() const { return m_modifyLogo; }
     CTButtonPicture* ClearButton() const { return m_clear; }
+    // "Keep provisioning new devices" was on when the batch was submitted.
+    bool KeepProvisioning() const;
+    QCheckBox* KeepProvisioningSwitch() const { return m_keepProvisioning; }
 
 private:
     std::vector<std::string> m_devices;
@@ -49,4 +54,5 @@ private:
     SubmissionDialogParts::LogoPickerParts m_logo{};
     CTButtonPicture* m_modifyLogo = nullptr;
     CTButtonPicture* m_clear = nullptr;
+    QCheckBox* m_keepProvisioning = nullptr;
 };

@@ -33,7 +33,18 @@ CModifyWebLogDlg::CModifyWebLogDlg(QWidget* parent, CSqlManagement* store)
     m_retry = MakePageButton("Retry failed", du.Rect(102, 5, 60, 18));
     m_retry->setObjectName(QStringLiteral("retryFailedButton"));
     connect(m_retry, &QPushButton::clicked, this, [this] { OnRetryFailed(); });
+    m_stopProvisioning = MakePageButton("Stop provisioning", du.Rect(164, 5, 70, 18));
+    m_stopProvisioning->setObjectName(QStringLiteral("stopProvisioningButton"));
+    m_stopProvisioning->hide();
+    connect(m_stopProvisioning, &QPushButton::clicked, this, [this] { OnStopProvisioning(); });
     m_batch.SetStore(&Store());
+    m_station.SetStore(&Store());
+}
+
+void CModifyWebLogDlg::OnStopProvisioning() {
+    m_station.Stop();
+    m_stopProvisioning->hide();
+    CountText()->setText(m_station.StatusLine());
 }
 
 void CModifyWebLogDlg::OnRetryFailed() {
@@ -57,6 +68,11 @@ void CModifyWebLogDlg::OnModify() {
         RunModalDialog(dialog);
         if (!dialog.Batch().Empty())
             m_batch.Begin(dialog.Batch());
+        if (!dialog.Batch().Empty() && dialog.KeepProvisioning()) {
+            SubmissionInput payload;
+            payload.picturePath = dialog.PicturePath();
+            StartBenchStation(m_station, payload, dialog.Batch(), m_stopProvisioning);
+        }
     }
     m_timer.start(kRefreshMs);
 }
@@ -70,4 +86,5 @@ void CModifyWebLogDlg::OnTimer(int timerId) {
     }
     if (const std::optional<QString> notice = m_batch.Poll())
         BatchFollower::ShowNotice(*notice, CountText());
+    FollowBenchStation(m_station);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "screens/BatchFollower.h"
+#include "screens/BenchStation.h"
 #include "screens/CDeviceListPage.h"
 
 #include <QTimer>
@@ -22,6 +23,10 @@ public:
 
     CTButtonPicture* ModifyButton() const { return m_modify; }
     CTButtonPicture* RetryButton() const { return m_retry; }
+    CTButtonPicture* StopProvisioningButton() const { return m_stopProvisioning; }
+    const CBenchStation& Station() const { return m_station; }
+    // Ends "Keep provisioning new devices" and writes the run's report.
+    void OnStopProvisioning();
     const BatchFollower& Batch() const { return m_batch; }
     const QTimer& RefreshTimer() const { return m_timer; }
 
@@ -32,6 +37,8 @@ private:
     CTButtonPicture* m_modify = nullptr;
     CTButtonPicture* m_hiddenSearch = nullptr;
     CTButtonPicture* m_retry = nullptr;
+    CTButtonPicture* m_stopProvisioning = nullptr;
     BatchFollower m_batch;
+    CBenchStation m_station;
     QTimer m_timer;
 };

@@ -19,6 +19,9 @@ public:
     }
     void ClearDeviceTable() override { AcTransmitManage::GetInstance()->ClearDeviceTable(); }
     void SendDiscovery() override { AcTransmitManage::GetInstance()->SendDiscovery(); }
+    std::vector<std::string> TakeAnsweredMacs() override {
+        return AcTransmitManage::GetInstance()->TakeAnsweredMacs();
+    }
     std::array<std::uint8_t, 6> AdapterMac() override {
         std::array<std::uint8_t, 6> mac{};
         AcTransmitManage::GetInstance()->AdapterMac(mac.data());
@@ -60,6 +63,11 @@ DialogRunner& Runner() {
 }
 
 } // namespace
+
+bool ParameterSheetBackend::SheetMacs(const std::string& sheetPath,
+                                      std::vector<std::string>& macs) {
+    return ReadParameterSheetMacs(sheetPath, macs) == SheetMacsOutcome::Read;
+}
 
 std::string& PreferredAdapterName() {
     static std::string name;

@@ -25,6 +25,9 @@ public:
     virtual void SelectAdapter(const AdapterRecord& record) = 0;
     virtual void ClearDeviceTable() = 0;
     virtual void SendDiscovery() = 0;
+    // The MACs that answered a discovery since the last call, each once, in
+    // the order first heard, without clearing the device table.
+    virtual std::vector<std::string> TakeAnsweredMacs() { return {}; }
     virtual std::array<std::uint8_t, 6> AdapterMac() = 0;
     virtual bool StartJob(const TransferJob& job) = 0;
     // Why the selected adapter cannot carry frames (no raw socket); empty when it can.
@@ -55,6 +58,8 @@ public:
                              CSqlManagement& store) = 0;
     // The devices of the batch whose sheet is read next, in list order.
     virtual void SetBatch(const std::vector<std::string>& devices) { (void)devices; }
+    // The MAC texts of the sheet's rows; false when the sheet cannot be read.
+    virtual bool SheetMacs(const std::string& sheetPath, std::vector<std::string>& macs);
 };
 ParameterSheetBackend* SetParameterSheetBackend(ParameterSheetBackend* backend);
 ParameterSheetBackend& CurrentParameterSheetBackend();

@@ -278,30 +278,21 @@ std::vector<std::string> StoredMacs(CSqlManagement& store) {
 
 // The MAC texts of the sheet's rows below its header, in row order.
 int ReadSheetMacs(const char* command, const std::string& path, std::vector<std::string>& macs) {
-    auto book = XlsWorkbook::Create();
-    if (!book || !HasSuffix(path, ".xls") || !book->Load(path) || !book->GetSheet(0)) {
+    int badRow = 0;
+    std::string badText;
+    const std::size_t before = macs.size();
+    const SheetMacsOutcome outcome = ReadParameterSheetMacs(path, macs, &badRow, &badText);
+    if (outcome == SheetMacsOutcome::Unreadable) {
         ShowMessage(TranslateText(std::string("Obtaining excel format information is incorrect!")),
                     MessageIcon::Exclamation, std::string());
         return Refuse(std::string(command) + ": --sheet " + path +
                       ": not a parameter sheet (.xls) that can be read");
     }
-    const XlsSheet& sheet = *book->GetSheet(0);
-    for (int row = 1; row < sheet.RowCount(); ++row) {
-        std::string text = ReadCell(sheet, row, 0);
-        text.erase(0, text.find_first_not_of(" \t\r\n"));
-        text.erase(text.find_last_not_of(" \t\r\n") + 1);
-        if (text.empty())
-            continue;
-        std::string mac;
-        // Rows are matched to devices by their exact text, as exported.
-        if (!NormaliseMac(text, mac) || mac != text)
-            return Refuse(std::string(command) + ": --sheet " + path + ": row " +
-                          std::to_string(row + 1) + ": not a MAC address as exported (" +
-                          "AA:BB:CC:DD:EE:FF): " + TsvField(text));
-        if (std::find(macs.begin(), macs.end(), mac) == macs.end())
-            macs.push_back(mac);
-    }
-    if (macs.empty())
+    if (outcome == SheetMacsOutcome::BadRow)
+        return Refuse(std::string(command) + ": --sheet " + path + ": row " +
+                      std::to_string(badRow) + ": not a MAC address as exported (" +
+                      "AA:BB:CC:DD:EE:FF): " + TsvField(badText));
+    if (macs.size() == before)
         return Refuse(std::string(command) + ": --sheet " + path + ": the sheet has no MAC rows");
     return kExitOk;
 }

@@ -22,6 +22,8 @@ public:
     int discoveries = 0;
     std::vector<TransferJob> jobs;
     std::string error; // LinkError()
+    // What TakeAnsweredMacs hands out next (then empty).
+    std::vector<std::string> answered;
 
     std::vector<AdapterRecord> Adapters() override { return adapters; }
     void SelectAdapter(const AdapterRecord& record) override {
@@ -35,6 +37,11 @@ public:
         return true;
     }
     std::string LinkError() override { return error; }
+    std::vector<std::string> TakeAnsweredMacs() override {
+        std::vector<std::string> taken;
+        taken.swap(answered);
+        return taken;
+    }
 };
 
 AdapterRecord MakeAdapter(const std::string& name, const std::string& description,
