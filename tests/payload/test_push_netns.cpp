@@ -2,8 +2,8 @@
 // namespace of the test's own: search, submission, statuses, exit codes.
 
 #include "link/CaptureHandle.h"
-#include "tests/link/LinkNetFixture.h"
 #include "link/TransmitFrame.h"
+#include "tests/link/LinkNetFixture.h"
 #include "tests/support/NetNs.h"
 #include "tests/support/TestSupport.h"
 
@@ -493,8 +493,11 @@ TEST_F(PushNet, ADryRunSendsNothingAndWritesTheCopiesAPushSends) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     for (const qvtest::Wire::Seen& seen : wire->seen())
         ADD_FAILURE() << "a frame reached the wire: opcode " << seen.opcode;
-    EXPECT_TRUE(qvtest::RecorderSeesAMarkedFrame(*wire, ns_->toolSide()))
-        << "the recorder sees the wire";
+    {
+        NetNs::Entered inside(*ns_);
+        EXPECT_TRUE(qvtest::RecorderSeesAMarkedFrame(*wire, ns_->toolSide()))
+            << "the recorder sees the wire";
+    }
     wire->Stop();
     EXPECT_TRUE(std::filesystem::is_empty(dir_->file("out"))) << "no device received anything";
     EXPECT_TRUE(Reports().empty());
