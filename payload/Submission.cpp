@@ -38,7 +38,7 @@ CParameterSubmission::CParameterSubmission(CSqlManagement& store,
                                            TransferJobStarter starter, ParameterSheetSource* sheet)
     : store_(store), adapterMac_(adapterMac), starter_(std::move(starter)), sheet_(sheet) {}
 
-int CParameterSubmission::Prepare(const SubmissionInput& input) {
+int CParameterSubmission::Prepare(const SubmissionInput& input, bool askToSend) {
     kind_ = 0;
     records_.clear();
     outcome_ = SubmissionOutcome::Refused;
@@ -71,7 +71,7 @@ int CParameterSubmission::Prepare(const SubmissionInput& input) {
         Warn("Please choose xml or logo info!", std::string());
         return 0;
     }
-    if (!Ask(question)) {
+    if (askToSend && !Ask(question)) {
         outcome_ = SubmissionOutcome::Cancelled;
         return 0;
     }

@@ -79,8 +79,9 @@ public:
     // with its question, the paths the jobs will carry (CheckTransferPath),
     // and for a configuration with a sheet the template's values
     // (CheckTemplateValues) and the reading and validation of its rows. Returns the kind, or 0
-    // after a refusal or Cancel (outcome tells which).
-    int Prepare(const SubmissionInput& input);
+    // after a refusal or Cancel (outcome tells which). askToSend false: the
+    // question about sending is not asked (a preview sends nothing).
+    int Prepare(const SubmissionInput& input, bool askToSend = true);
     SubmissionOutcome LastOutcome() const { return outcome_; }
 
     // The source MAC of the jobs, when it is known only after Prepare (the
