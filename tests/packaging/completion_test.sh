@@ -37,7 +37,7 @@ check "commands by prefix" "discover" "$(complete di)"
 check "global options" "--help --home --version" "$(complete --)"
 check "after --home DIR" "sheet" "$(complete --home /tmp sh)"
 check "push options" \
-    "--adapter --all --broadcasts --config --events --help --json --logo --mac --quiet --retry --sheet --wait" \
+    "--adapter --all --broadcasts --config --dry-run --events --help --json --logo --mac --quiet --retry --sheet --show-secrets --wait" \
     "$(complete push --)"
 check "watch options" "--adapter --config --events --help --interval --logo --quiet --sheet" \
     "$(complete watch --)"
