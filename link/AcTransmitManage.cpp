@@ -171,6 +171,16 @@ void AcTransmitManage::ClearDeviceTable() {
     std::lock_guard<std::mutex> g(tableLock_);
     deviceTable_.clear();
     deviceKeys_.clear();
+    answered_.clear();
+    answeredKeys_.clear();
+}
+
+std::vector<std::string> AcTransmitManage::TakeAnsweredMacs() {
+    std::lock_guard<std::mutex> g(tableLock_);
+    std::vector<std::string> macs;
+    macs.swap(answered_);
+    answeredKeys_.clear();
+    return macs;
 }
 
 std::size_t AcTransmitManage::DeviceTableSize() const {
@@ -182,7 +192,10 @@ void AcTransmitManage::HandleReply(const TransmitFrame& frame) {
     const std::string time = LocalTimeText();
     const std::string mac = MacTextUpper(frame.Source());
     std::lock_guard<std::mutex> g(tableLock_);
-    if (!deviceKeys_.insert(AdapterSocket::MacKey(frame.Source())).second)
+    const std::uint64_t key = AdapterSocket::MacKey(frame.Source());
+    if (answeredKeys_.insert(key).second)
+        answered_.push_back(mac);
+    if (!deviceKeys_.insert(key).second)
         return;
     DiscoveredDevice device;
     std::memset(&device, 0, sizeof device);

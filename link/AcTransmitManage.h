@@ -79,6 +79,12 @@ public:
 
     // Number of devices in the table (since the last search start).
     std::size_t DeviceTableSize() const;
+    // The MACs ("AA:BB:..") that sent a discovery reply since the last call
+    // or the last ClearDeviceTable, each once, in the order first heard;
+    // also those already in the table. Lets a caller that searches again
+    // and again tell who answered each round without clearing the table
+    // (which would set every known record back to WaitOperate).
+    std::vector<std::string> TakeAnsweredMacs();
     // Number of receive / manage threads running now.
     int RunningReceiveThreads() const { return runningReceive_.load(); }
     int RunningManageThreads() const { return runningManage_.load(); }
@@ -120,6 +126,8 @@ private:
     mutable std::mutex tableLock_;
     std::vector<DiscoveredDevice> deviceTable_;
     std::unordered_set<std::uint64_t> deviceKeys_; // MACs in the table
+    std::vector<std::string> answered_;            // since the last TakeAnsweredMacs
+    std::unordered_set<std::uint64_t> answeredKeys_;
 
     VerdictGate verdicts_;
 };

@@ -5,6 +5,7 @@
 
 #include "app/cli/CliCommand.h"
 #include "app/cli/CliOptions.h"
+#include "app/cli/CliPayload.h"
 #include "app/cli/CliProgress.h"
 #include "app/cli/CliSupport.h"
 #include "app/cli/PushFollow.h"
@@ -73,55 +74,9 @@ const CliHelp kHelp{
     "   --dry-run: a copy could not be written or compared with the template\n"
     "2  usage error or refused input (message on stderr, nothing sent)"};
 
-// Messages to stderr as the other commands show them; the command line
-// itself is the operator's confirmation, so questions are answered OK.
-class PushMessageSink : public MessageSink {
-public:
-    MessageAnswer Show(const std::string& text, MessageIcon icon,
-                       const std::string& caption) override {
-        if (icon == MessageIcon::Question)
-            return MessageAnswer::Ok;
-        if (caption.empty())
-            std::fprintf(stderr, "%s\n", text.c_str());
-        else
-            std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        return MessageAnswer::Ok;
-    }
-};
-
-class ScopedSink {
-public:
-    explicit ScopedSink(MessageSink* sink) : previous_(SetMessageSink(sink)) {}
-    ~ScopedSink() { SetMessageSink(previous_); }
-
-private:
-    MessageSink* previous_;
-};
-
-// The sheet step of the command line: the sheet is never opened in another
-// program; a failed rule leaves the sheet's path for the operator instead.
-class CliSheet : public CParameterSheet {
-public:
-    using CParameterSheet::CParameterSheet;
-    bool ReadSheet(const std::string& sheetPath, const DeviceParams& templateParams,
-                   int deviceCount, std::vector<DeviceParams>& records) override {
-        readFailed = !CParameterSheet::ReadSheet(sheetPath, templateParams, deviceCount, records);
-        return !readFailed;
-    }
-    bool OpenSheet(const std::string&) override {
-        ruleFailed = true;
-        return true;
-    }
-    bool readFailed = false;
-    bool ruleFailed = false;
-};
-
-struct PushOptions {
+struct PushOptions : PayloadChoice {
     std::string adapter;
     int broadcasts = 3;
-    std::string config;
-    std::string logo;
-    std::string sheet;
     std::vector<std::string> macs;
     bool all = false;
     int waitSeconds = 60;
@@ -207,48 +162,6 @@ int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
         return options.UsageError(
             "give --mac MAC..., --all, --sheet FILE.xls or --retry REPORT.json");
     return -1;
-}
-
-// The checks the dialog makes when a file is chosen, each refusal naming
-// the option and the file next to the program's own message.
-int CheckChosenFiles(const PushOptions& o) {
-    if (!o.config.empty()) {
-        if (int rc = CheckInputFile("push", "--config", o.config, CheckTemplateSize,
-                                    "the template is too large");
-            rc != kExitOk)
-            return rc;
-    }
-    if (!o.logo.empty()) {
-        const auto picture = [](const std::string& path) {
-            LogoPicture accepted;
-            return CheckLogoFileSize(path) && CheckLogoPicture(path, accepted);
-        };
-        if (int rc = CheckInputFile("push", "--logo", o.logo, picture, "the picture is refused");
-            rc != kExitOk)
-            return rc;
-    }
-    if (!o.sheet.empty())
-        return CheckInputFile("push", "--sheet", o.sheet, nullptr, std::string());
-    return kExitOk;
-}
-
-// After Prepare refused: which choice it was, in the order Prepare checks.
-void NameRefusedChoice(const PushOptions& o, const CliSheet& sheet) {
-    if (!o.logo.empty() && !HasSuffix(o.logo, ".jpg"))
-        std::fprintf(stderr, "push: --logo %s: the name must end in .jpg\n", o.logo.c_str());
-    else if (!o.config.empty() && !HasSuffix(o.config, ".xml"))
-        std::fprintf(stderr, "push: --config %s: the name must end in .xml\n", o.config.c_str());
-    else if (!o.sheet.empty() && !HasSuffix(o.sheet, ".xls"))
-        std::fprintf(stderr, "push: --sheet %s: the name must end in .xls\n", o.sheet.c_str());
-    else if (o.config.empty() && o.logo.empty())
-        std::fprintf(stderr, "push: give --config FILE.xml, --logo FILE.jpg or both\n");
-    else if (sheet.ruleFailed)
-        std::fprintf(stderr,
-                     "push: --sheet %s: correct the row above in the sheet and push again\n",
-                     o.sheet.c_str());
-    else if (sheet.readFailed)
-        std::fprintf(stderr, "push: --sheet %s: the rows cannot be read for this batch\n",
-                     o.sheet.c_str());
 }
 
 void PrintStatuses(CSqlManagement& store, const BatchReport& batch, const PushOptions& o) {

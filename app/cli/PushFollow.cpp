@@ -20,11 +20,6 @@
 
 namespace {
 
-struct Seen {
-    int status = -1;
-    std::int64_t bytes = -1;
-};
-
 void EmitEvent(const std::string& mac, const char* file, int status, const TransferProgress& p) {
     QJsonObject o;
     o.insert(QStringLiteral("device"), QString::fromStdString(mac));
@@ -34,29 +29,6 @@ void EmitEvent(const std::string& mac, const char* file, int status, const Trans
     o.insert(QStringLiteral("total"), static_cast<double>(p.bytesTotal));
     o.insert(QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs));
     std::printf("%s\n", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
-}
-
-// Emits a line for every file whose status or bytes changed since it was last seen.
-void EmitChanges(CSqlManagement& store, const BatchReport& report,
-                 std::map<std::pair<std::string, int>, Seen>& seen) {
-    bool any = false;
-    for (const BatchRow& row : report.Rows()) {
-        for (const TransferFile file : {TransferFile::Logo, TransferFile::Config}) {
-            const bool logo = file == TransferFile::Logo;
-            if (logo ? !row.SendsLogo() : !row.SendsConfig())
-                continue;
-            const int status = logo ? store.GetLogStatus(row.mac) : store.GetParaStatus(row.mac);
-            const TransferProgress p = store.GetProgress(row.mac, file);
-            Seen& last = seen[{row.mac, static_cast<int>(file)}];
-            if (last.status == status && last.bytes == p.bytesDone)
-                continue;
-            last = {status, p.bytesDone};
-            EmitEvent(row.mac, logo ? "logo" : "config", status, p);
-            any = true;
-        }
-    }
-    if (any)
-        std::fflush(stdout);
 }
 
 void ShowProgress(const BatchReport& report, CliProgress& progress) {
@@ -73,14 +45,35 @@ void ShowProgress(const BatchReport& report, CliProgress& progress) {
 
 } // namespace
 
+void BatchEvents::Emit(CSqlManagement& store, const BatchReport& report) {
+    bool any = false;
+    for (const BatchRow& row : report.Rows()) {
+        for (const TransferFile file : {TransferFile::Logo, TransferFile::Config}) {
+            const bool logo = file == TransferFile::Logo;
+            if (logo ? !row.SendsLogo() : !row.SendsConfig())
+                continue;
+            const int status = logo ? store.GetLogStatus(row.mac) : store.GetParaStatus(row.mac);
+            const TransferProgress p = store.GetProgress(row.mac, file);
+            Seen& last = seen_[{row.mac, static_cast<int>(file)}];
+            if (last.status == status && last.bytes == p.bytesDone)
+                continue;
+            last = {status, p.bytesDone};
+            EmitEvent(row.mac, logo ? "logo" : "config", status, p);
+            any = true;
+        }
+    }
+    if (any)
+        std::fflush(stdout);
+}
+
 bool FollowBatch(CSqlManagement& store, BatchReport& report, const FollowOptions& options) {
-    std::map<std::pair<std::string, int>, Seen> seen;
+    BatchEvents events;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(options.waitSeconds);
     for (;;) {
         report.Update(store);
         if (options.events)
-            EmitChanges(store, report, seen);
+            events.Emit(store, report);
         if (options.progress)
             ShowProgress(report, *options.progress);
         if (StopRequested())
@@ -91,13 +84,13 @@ bool FollowBatch(CSqlManagement& store, BatchReport& report, const FollowOptions
     }
 }
 
-bool WriteBatchReport(BatchReport& report, bool announce) {
+bool WriteBatchReport(BatchReport& report, bool announce, const char* command) {
     std::string path;
     if (!report.Write(GetProgramDirectory(), &path)) {
-        std::fprintf(stderr, "push: the batch report could not be written\n");
+        std::fprintf(stderr, "%s: the batch report could not be written\n", command);
         return false;
     }
     if (announce)
-        std::fprintf(stderr, "push: report %s (and .csv)\n", path.c_str());
+        std::fprintf(stderr, "%s: report %s (and .csv)\n", command, path.c_str());
     return true;
 }

@@ -6,6 +6,7 @@
 #include "records/CSqlManagement.h"
 #include "tests/link/LinkNetFixture.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace qvtest {
@@ -78,6 +79,44 @@ TEST_F(ManagerNetTest, SearchStoresEachDeviceOnceAndANewSearchAgain) {
     EXPECT_EQ(manager_->DeviceTableSize(), 20u);
     const std::string summary = StopDevsim();
     EXPECT_NE(summary.find("discovery-requests 11"), std::string::npos) << summary;
+}
+
+// Searching again without clearing: every round names who answered it, and
+// a known device keeps its record (a device in transfer stays Operating).
+TEST_F(ManagerNetTest, EachRoundNamesItsAnswersWithoutResettingKnownDevices) {
+    StartDevsim({"--count", "3", "--first-mac", "02:00:00:00:02:01"});
+    ASSERT_TRUE(manager_->Init());
+    Search(1);
+    ASSERT_TRUE(WaitFor([&] { return StoredDevices() == 3; }, 3000)) << StopDevsim();
+    std::vector<std::string> heard;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (std::string& mac : manager_->TakeAnsweredMacs())
+                heard.push_back(std::move(mac));
+            return heard.size() >= 3;
+        },
+        3000));
+    std::sort(heard.begin(), heard.end());
+    EXPECT_EQ(heard, (std::vector<std::string>{"02:00:00:00:02:01", "02:00:00:00:02:02",
+                                               "02:00:00:00:02:03"}));
+    EXPECT_TRUE(manager_->TakeAnsweredMacs().empty()) << "taken once";
+
+    ASSERT_TRUE(store_->SetParaStatus("02:00:00:00:02:02", Operating));
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        manager_->SendDiscovery();
+        std::vector<std::string> again;
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                for (std::string& mac : manager_->TakeAnsweredMacs())
+                    again.push_back(std::move(mac));
+                return again.size() >= 3;
+            },
+            3000));
+        EXPECT_EQ(again.size(), 3u);
+        EXPECT_EQ(store_->GetParaStatus("02:00:00:00:02:02"), Operating);
+        EXPECT_EQ(manager_->DeviceTableSize(), 3u);
+    }
 }
 
 TEST_F(ManagerNetTest, ResultFramesSetStatusesAndWriteLogLines) {
