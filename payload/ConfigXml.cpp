@@ -262,13 +262,15 @@ bool RewriteXml(const std::string& templatePath, const std::string& outputPath,
     return WriteWholeFile(outputPath, out);
 }
 
-std::string DeviceXmlPath(const std::string& macText) {
+std::string DeviceXmlPath(const std::string& macText, const std::string& folder) {
     std::string name;
     for (char c : macText) {
         if (c != ':')
             name += c;
     }
-    return GetProgramDirectory() + "ModifyXml/" + name + ".xml";
+    if (folder.empty())
+        return GetProgramDirectory() + "ModifyXml/" + name + ".xml";
+    return folder + (folder.back() == '/' ? "" : "/") + name + ".xml";
 }
 
 namespace {
@@ -285,8 +287,9 @@ bool IsUnsafeFileStem(const std::string& macText) {
 } // namespace
 
 bool BuildDeviceXml(const std::string& templatePath, bool useSheet, const DeviceParams& device,
-                    const std::string& macText, int dualBand, std::string& outputPath) {
-    outputPath = DeviceXmlPath(macText);
+                    const std::string& macText, int dualBand, std::string& outputPath,
+                    const std::string& folder) {
+    outputPath = DeviceXmlPath(macText, folder);
     if (IsUnsafeFileStem(macText)) {
         if (useSheet) {
             ShowMessage(TranslateText(std::string("Modify New Xml file fail!")),

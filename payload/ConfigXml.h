@@ -34,17 +34,18 @@ bool RewriteXml(const std::string& templatePath, const std::string& outputPath,
 // The rewrite itself, on template bytes in memory.
 std::string RewriteTemplateText(std::string_view text, const DeviceParams& device, int dualBand);
 
-// <program folder>ModifyXml/<MAC text without ':'>.xml
-std::string DeviceXmlPath(const std::string& macText);
+// <folder>/<MAC text without ':'>.xml; folder empty: <program folder>ModifyXml/.
+std::string DeviceXmlPath(const std::string& macText, const std::string& folder = {});
 
-// Makes the device's copy at DeviceXmlPath(macText) and reports that path in
+// Makes the device's copy at DeviceXmlPath(macText, folder) and reports that path in
 // outputPath. Any earlier copy is removed first, so a failed write never
 // leaves an old file to be sent in its place. useSheet false: the template
 // is copied unchanged and the result is true whatever the copy did. useSheet
 // true: RewriteXml with the template record's dualBand; on failure shows
 // "Modify New Xml file fail!" and returns false.
 bool BuildDeviceXml(const std::string& templatePath, bool useSheet, const DeviceParams& device,
-                    const std::string& macText, int dualBand, std::string& outputPath);
+                    const std::string& macText, int dualBand, std::string& outputPath,
+                    const std::string& folder = {});
 
 // The chooser's test: shows "Xml file is not a regular file!" for a folder, FIFO
 // or device, "Xml file cannot be larger than 300000 bytes!" when the file is

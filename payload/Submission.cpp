@@ -38,7 +38,7 @@ CParameterSubmission::CParameterSubmission(CSqlManagement& store,
                                            TransferJobStarter starter, ParameterSheetSource* sheet)
     : store_(store), adapterMac_(adapterMac), starter_(std::move(starter)), sheet_(sheet) {}
 
-int CParameterSubmission::Prepare(const SubmissionInput& input) {
+int CParameterSubmission::Prepare(const SubmissionInput& input, bool askToSend) {
     kind_ = 0;
     records_.clear();
     outcome_ = SubmissionOutcome::Refused;
@@ -71,7 +71,7 @@ int CParameterSubmission::Prepare(const SubmissionInput& input) {
         Warn("Please choose xml or logo info!", std::string());
         return 0;
     }
-    if (!Ask(question)) {
+    if (askToSend && !Ask(question)) {
         outcome_ = SubmissionOutcome::Cancelled;
         return 0;
     }
@@ -112,15 +112,16 @@ int CParameterSubmission::Prepare(const SubmissionInput& input) {
     return kind_;
 }
 
-bool CParameterSubmission::Start(const std::vector<std::string>& devices,
-                                 SubmissionResult& result) {
+bool CParameterSubmission::BuildCopies(const std::vector<std::string>& devices,
+                                       const std::string& folder, SubmissionResult& result,
+                                       std::vector<std::array<std::uint8_t, 6>>& macs) {
     result = SubmissionResult{};
     result.kind = kind_;
     if (kind_ == 0) {
         result.outcome = outcome_;
         return false;
     }
-    std::vector<std::array<std::uint8_t, 6>> macs(devices.size());
+    macs.assign(devices.size(), {});
     for (std::size_t k = 0; k < devices.size(); ++k) {
         if (!ParseMacText(devices[k], macs[k].data())) {
             ShowMessage(TranslateText(std::string("Invalid MAC address:")) + " " + devices[k],
@@ -146,17 +147,33 @@ bool CParameterSubmission::Start(const std::vector<std::string>& devices,
             // The transfer starts whatever the copy did: a missing copy fails
             // on the device link like any unreadable file.
             BuildDeviceXml(input_.templatePath, useSheet, params, mac,
-                           input_.templateParams.dualBand, configPath);
+                           input_.templateParams.dualBand, configPath, folder);
             row.config = BatchReport::DescribeFile(configPath);
             if (useSheet)
                 BatchReport::TakeIdentifyingValues(params, row);
         }
         result.configPaths.push_back(configPath);
         result.batch.AddRow(std::move(row));
-        if (StartJob(mac, macs[k].data(), kind_, configPath, input_.picturePath))
-            ++result.jobsStarted;
     }
     result.outcome = SubmissionOutcome::Started;
+    return true;
+}
+
+bool CParameterSubmission::WriteCopies(const std::vector<std::string>& devices,
+                                       SubmissionResult& result, const std::string& folder) {
+    std::vector<std::array<std::uint8_t, 6>> macs;
+    return BuildCopies(devices, folder, result, macs);
+}
+
+bool CParameterSubmission::Start(const std::vector<std::string>& devices,
+                                 SubmissionResult& result) {
+    std::vector<std::array<std::uint8_t, 6>> macs;
+    if (!BuildCopies(devices, {}, result, macs))
+        return false;
+    for (std::size_t k = 0; k < devices.size(); ++k) {
+        if (StartJob(devices[k], macs[k].data(), kind_, result.configPaths[k], input_.picturePath))
+            ++result.jobsStarted;
+    }
     return true;
 }
 

@@ -79,8 +79,9 @@ public:
     // with its question, the paths the jobs will carry (CheckTransferPath),
     // and for a configuration with a sheet the template's values
     // (CheckTemplateValues) and the reading and validation of its rows. Returns the kind, or 0
-    // after a refusal or Cancel (outcome tells which).
-    int Prepare(const SubmissionInput& input);
+    // after a refusal or Cancel (outcome tells which). askToSend false: the
+    // question about sending is not asked (a preview sends nothing).
+    int Prepare(const SubmissionInput& input, bool askToSend = true);
     SubmissionOutcome LastOutcome() const { return outcome_; }
 
     // The source MAC of the jobs, when it is known only after Prepare (the
@@ -92,6 +93,18 @@ public:
     // form "XX:XX:XX:XX:XX:XX". Returns false when nothing was prepared or it refused.
     bool Start(const std::vector<std::string>& devices, SubmissionResult& result);
 
+    // The copy building of Start without starting a job or changing a
+    // status: per device its configuration copy, written into folder
+    // (empty: ModifyXml/ of the program folder) exactly as Start writes it,
+    // and its row of the batch. Nothing is sent. Refuses, writing nothing, as
+    // Start does; false when nothing was prepared or it refused.
+    bool WriteCopies(const std::vector<std::string>& devices, SubmissionResult& result,
+                     const std::string& folder = {});
+
+    // The kind and input of the last successful Prepare.
+    int PreparedKind() const { return kind_; }
+    const SubmissionInput& PreparedInput() const { return input_; }
+
     // Starts the rows of an earlier batch again with the same files: each
     // device's kind, logo and configuration copy. Refuses the whole retry,
     // writing nothing, when a row's MAC or kind is wrong or a file no longer
@@ -100,6 +113,8 @@ public:
     bool StartRetry(const std::vector<BatchRow>& rows, SubmissionResult& result);
 
 private:
+    bool BuildCopies(const std::vector<std::string>& devices, const std::string& folder,
+                     SubmissionResult& result, std::vector<std::array<std::uint8_t, 6>>& macs);
     // Marks the job's files Operating and starts it.
     bool StartJob(const std::string& mac, const std::uint8_t deviceMac[6], int kind,
                   const std::string& configPath, const std::string& logoPath);

@@ -172,9 +172,8 @@ void CBenchStation::StartAgain(const std::string& mac) {
     }
     UnattendedSink sink;
     ScreenLink& link = CurrentScreenLink();
-    CParameterSubmission submission(Store(), link.AdapterMac(), [&link](const TransferJob& job) {
-        return link.StartJob(job);
-    });
+    CParameterSubmission submission(Store(), link.AdapterMac(),
+                                    [&link](const TransferJob& job) { return link.StartJob(job); });
     SubmissionResult result;
     if (!submission.StartRetry({first->second}, result)) {
         Refused(mac, sink.first);

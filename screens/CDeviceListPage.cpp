@@ -11,7 +11,6 @@
 #include "shell/SkinPaths.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -19,6 +18,7 @@
 #include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "payload/ConfigXml.h"
 #include "payload/LogoImage.h"
 #include "records/CSqlManagement.h"
+#include "screens/CBatchPreviewDlg.h"
 #include "screens/CLogoPreview.h"
 #include "screens/FileChooser.h"
 #include "screens/ScreenSeams.h"
@@ -75,11 +76,14 @@ CModifyRouterInfoConfigDlg::CModifyRouterInfoConfigDlg(std::vector<std::string> 
     m_submitButton =
         AddButton(this, "ConfigrationSubmit", QRect(kWidth / 2 - 110, 394, 220, 40), true);
     m_submitButton->setObjectName(QStringLiteral("configurationSubmitButton"));
+    m_previewButton = AddButton(this, "Preview", QRect(kWidth / 2 + 124, 394, 120, 40), true);
+    m_previewButton->setObjectName(QStringLiteral("previewButton"));
 
     connect(m_templateButton, &QPushButton::clicked, this, [this] { OnChooseTemplate(); });
     connect(m_logo.scan, &QPushButton::clicked, this, [this] { OnChoosePicture(); });
     connect(m_modifyButton, &QPushButton::clicked, this, [this] { OnConfigurationModify(); });
     connect(m_submitButton, &QPushButton::clicked, this, [this] { OnConfigurationSubmit(); });
+    connect(m_previewButton, &QPushButton::clicked, this, [this] { OnPreview(); });
     AddWindowBorder(this);
 }
 
@@ -155,13 +159,51 @@ void CModifyRouterInfoConfigDlg::OnConfigurationModify() {
         Warn("Unable to open excel file!");
 }
 
-void CModifyRouterInfoConfigDlg::OnConfigurationSubmit() {
+SubmissionInput CModifyRouterInfoConfigDlg::ChosenInput() const {
     SubmissionInput input;
     input.devices = m_devices;
     input.picturePath = m_logo.field->text().toStdString();
     input.templatePath = m_templateField->text().toStdString();
     input.sheetPath = m_sheetField->text().toStdString();
     input.templateParams = m_templateParams;
+    return input;
+}
+
+void CModifyRouterInfoConfigDlg::OnPreview() {
+    const SubmissionInput input = ChosenInput();
+    CurrentParameterSheetBackend().SetBatch(m_devices);
+    CSqlManagement& store = m_store ? *m_store : *CSqlManagement::GetInstance();
+    CParameterSubmission submission(store, {}, nullptr, &CurrentParameterSheetBackend());
+    if (submission.Prepare(input, false) == 0)
+        return;
+    SubmissionResult copies;
+    if (!submission.WriteCopies(m_devices, copies))
+        return;
+    std::vector<DevicePreview> devices;
+    for (const BatchRow& row : copies.batch.Rows()) {
+        DevicePreview device;
+        device.mac = row.mac;
+        if (row.SendsLogo())
+            device.logoPath = row.logo.path;
+        if (row.SendsConfig()) {
+            device.configPath = row.config.path;
+            if (!ChangedEntriesOfFiles(input.templatePath, row.config.path, device.changes,
+                                       device.problem))
+                device.changes.clear();
+            else
+                device.problem.clear();
+        }
+        devices.push_back(std::move(device));
+    }
+    if (m_preview)
+        m_preview->close();
+    m_preview = new CBatchPreviewDlg(std::move(devices), this);
+    m_preview->setAttribute(Qt::WA_DeleteOnClose);
+    m_preview->open();
+}
+
+void CModifyRouterInfoConfigDlg::OnConfigurationSubmit() {
+    const SubmissionInput input = ChosenInput();
 
     CurrentParameterSheetBackend().SetBatch(m_devices);
     ScreenLink& link = CurrentScreenLink();

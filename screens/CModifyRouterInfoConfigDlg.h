@@ -5,9 +5,11 @@
 #include "controls/CTStatic.h"
 #include "payload/DeviceParams.h"
 #include "payload/Submission.h"
+#include "screens/CBatchPreviewDlg.h"
 #include "screens/CLogoPreview.h"
 
 #include <QLineEdit>
+#include <QPointer>
 
 class QCheckBox;
 
@@ -34,6 +36,9 @@ public:
     void OnChoosePicture();
     void OnConfigurationModify();
     void OnConfigurationSubmit();
+    // After the checks of Submit (without its question): writes the copies
+    // and opens the batch's preview. Sends nothing, changes no status.
+    void OnPreview();
 
     int Kind() const { return m_kind; }
     const std::vector<std::string>& Devices() const { return m_devices; }
@@ -56,10 +61,14 @@ public:
     CTButtonPicture* TemplateButton() const { return m_templateButton; }
     CTButtonPicture* ModifyButton() const { return m_modifyButton; }
     CTButtonPicture* SubmitButton() const { return m_submitButton; }
+    CTButtonPicture* PreviewButton() const { return m_previewButton; }
+    // The preview the last OnPreview opened, while it is open.
+    CBatchPreviewDlg* OpenPreview() const { return m_preview; }
     QPushButton* PictureButton() const { return m_logo.scan; }
 
 private:
     void ClearPicture();
+    SubmissionInput ChosenInput() const;
 
     std::vector<std::string> m_devices;
     CSqlManagement* m_store;
@@ -78,5 +87,7 @@ private:
     CTButtonPicture* m_templateButton = nullptr;
     CTButtonPicture* m_modifyButton = nullptr;
     CTButtonPicture* m_submitButton = nullptr;
+    CTButtonPicture* m_previewButton = nullptr;
+    QPointer<CBatchPreviewDlg> m_preview;
     QCheckBox* m_keepProvisioning = nullptr;
 };

@@ -76,7 +76,8 @@ void CModifyRouterInfoDlg::OnModify() {
         if (!dialog.LastResult().batch.Empty())
             m_batch.Begin(dialog.LastResult().batch);
         if (!dialog.LastResult().batch.Empty() && dialog.KeepProvisioning()) {
-            StartBenchStation(m_station, dialog.SubmittedInput(), dialog.LastResult().batch, m_stopProvisioning);
+            StartBenchStation(m_station, dialog.SubmittedInput(), dialog.LastResult().batch,
+                              m_stopProvisioning);
         }
     }
     m_timer.start(kRefreshMs);

@@ -41,8 +41,8 @@ CModifyWebLogConfigDlg::CModifyWebLogConfigDlg(std::vector<std::string> devices,
     m_logo.scan->setObjectName(QStringLiteral("scanButton"));
     m_clear = AddButton(this, "Clear", QRect(450, 100, 84, 28), false);
     m_clear->hide();
-    m_keepProvisioning = AddKeepProvisioningSwitch(this, QRect(28, 228, kWidth - 56, 24),
-                                                   {m_logo.field});
+    m_keepProvisioning =
+        AddKeepProvisioningSwitch(this, QRect(28, 228, kWidth - 56, 24), {m_logo.field});
     m_modifyLogo = AddButton(this, "ModifyLogo", QRect(kWidth / 2 - 110, 262, 220, 40), true);
     m_modifyLogo->setObjectName(QStringLiteral("modifyLogoButton"));
 

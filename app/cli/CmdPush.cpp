@@ -9,9 +9,11 @@
 #include "app/cli/CliProgress.h"
 #include "app/cli/CliSupport.h"
 #include "app/cli/PushFollow.h"
+#include "app/cli/PushPreview.h"
 #include "base/FileUtil.h"
 #include "base/Language.h"
 #include "base/MessageSeam.h"
+#include "base/SafeFile.h"
 #include "link/AcTransmitManage.h"
 #include "link/TransferJob.h"
 #include "payload/BatchReport.h"
@@ -44,7 +46,11 @@ const CliHelp kHelp{
     "a rule is not opened: its path and the rule are printed. Each batch's report is written\n"
     "to Log/<date>/batch-<time>.json and .csv; --retry REPORT.json sends its failed devices\n"
     "the same files again. SIGINT or SIGTERM stops the transfers, writes the report and prints\n"
-    "each device's line as it stands.",
+    "each device's line as it stands.\n"
+    "--dry-run makes every check and writes every device's configuration copy as a push does\n"
+    "(into ModifyXml/, or into DIR with -o), then prints what each device would receive and\n"
+    "which template entries its copy changes; it needs no --adapter, opens none, sends nothing,\n"
+    "changes no status and writes no report. Its batch is the --mac list or the sheet's rows.",
     "one line per device, in batch order, fields separated by tabs:\n"
     "  MAC  logo status  configuration status\n"
     "statuses: WaitOperate, Operating, OperateSuccess, OperateFail, TransmitFinish, TransmitFail\n"
@@ -52,10 +58,20 @@ const CliHelp kHelp{
     "          \"configStatus\":0,\"configStatusText\":\"WaitOperate\"}]\n"
     "--events: one JSON line per change of a file's status or bytes:\n"
     "  {\"device\":..,\"file\":\"logo\",\"status\":..,\"bytes\":..,\"total\":..,\"time\":..}\n"
-    "devices that did not answer the search and the report's path are named on stderr",
+    "devices that did not answer the search and the report's path are named on stderr\n"
+    "--dry-run: per device, in batch order, fields separated by tabs:\n"
+    "  MAC  logo  PATH  BYTES  SHA256                the logo it would receive\n"
+    "  MAC  config  PATH  BYTES  SHA256              its configuration copy\n"
+    "  MAC  entry  NAME  TEMPLATE-VALUE  DEVICE-VALUE  each entry its copy changes\n"
+    "passwords and keys are shown as \u2022\u2022\u2022 unless --show-secrets\n"
+    "--dry-run --json: [{\"mac\":..,\"logo\":{\"path\":..,\"bytes\":..,\"sha256\":..},\n"
+    "  \"config\":{\"path\":..,\"bytes\":..,\"sha256\":..,\n"
+    "            \"changes\":[{\"entry\":..,\"template\":..,\"device\":..}]}}]\n"
+    "  (logo or config only when the device would receive it)",
     "0  every device of the batch answered and reported success\n"
     "1  a device did not answer, failed or was still in transfer when the wait ended,\n"
-    "   the adapter could not be used, or SIGINT/SIGTERM stopped the push\n"
+    "   the adapter could not be used, or SIGINT/SIGTERM stopped the push;\n"
+    "   --dry-run: a copy could not be written or compared with the template\n"
     "2  usage error or refused input (message on stderr, nothing sent)"};
 
 struct PushOptions : PayloadChoice {
@@ -68,6 +84,9 @@ struct PushOptions : PayloadChoice {
     bool events = false;
     bool quiet = false;
     std::string retry; // a batch report whose failed devices are sent again
+    bool dryRun = false;
+    std::string output; // --dry-run: the folder of the copies, or empty for ModifyXml/
+    bool showSecrets = false;
 };
 
 int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
@@ -84,7 +103,11 @@ int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
          {"retry", "REPORT.json", "send the failed devices of a batch report again"},
          {"json", nullptr, "print one JSON array instead of lines"},
          {"events", nullptr, "print one JSON line per status or progress change"},
-         {"q,quiet", nullptr, "no progress and no notices on stderr"}});
+         {"q,quiet", nullptr, "no progress and no notices on stderr"},
+         {"dry-run", nullptr, "check and write the copies, print the changes, send nothing"},
+         {"o,output", "DIR", "--dry-run: write the copies into DIR (made 0700) instead"},
+         {"show-secrets", nullptr,
+          "--dry-run: show passwords and keys instead of \u2022\u2022\u2022"}});
     if (int rc = options.Parse(args); rc >= 0)
         return rc;
     if (!options.Positional().empty())
@@ -101,6 +124,9 @@ int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
     o.events = options.Has("events");
     o.quiet = options.Has("quiet");
     o.retry = options.Value("retry");
+    o.dryRun = options.Has("dry-run");
+    o.output = options.Value("output");
+    o.showSecrets = options.Has("show-secrets");
     for (const std::string& text : options.Values("mac")) {
         std::string mac;
         if (!NormaliseMac(text, mac))
@@ -108,7 +134,19 @@ int ParseArgs(const std::vector<std::string>& args, PushOptions& o) {
         if (std::find(o.macs.begin(), o.macs.end(), mac) == o.macs.end())
             o.macs.push_back(mac);
     }
-    if (o.adapter.empty())
+    if (o.dryRun) {
+        // Without a search the batch must be named.
+        if (o.all || !o.retry.empty())
+            return options.UsageError(
+                "--dry-run makes no search: give --mac MAC... or --sheet FILE.xls");
+        if (o.events)
+            return options.UsageError("--dry-run sends nothing to follow with --events");
+        if (options.Has("output") && o.output.empty())
+            return options.UsageError("-o needs a folder");
+    } else if (options.Has("output") || o.showSecrets) {
+        return options.UsageError("-o and --show-secrets belong to --dry-run");
+    }
+    if (o.adapter.empty() && !o.dryRun)
         return options.UsageError("--adapter is required");
     if (o.json && o.events)
         return options.UsageError("give --json or --events, not both");
@@ -173,6 +211,10 @@ int RunPush(const std::vector<std::string>& args) {
     ScopedSink scoped(&sink);
     if (int rc = CheckChosenFiles(o); rc != kExitOk)
         return rc;
+    if (o.dryRun && !o.output.empty()) {
+        if (int rc = CheckCopyFolder("push", o.output); rc != kExitOk)
+            return rc;
+    }
     CatchStopSignals();
 
     std::vector<BatchRow> retryRows;
@@ -223,6 +265,16 @@ int RunPush(const std::vector<std::string>& args) {
             NameRefusedChoice(o, sheetSource);
             return kExitRefused;
         }
+    }
+
+    if (o.dryRun) {
+        // The copies as Start writes them, and nothing sent.
+        if (!o.output.empty() && !MakeFolders(o.output))
+            return Refuse("push: -o " + o.output + ": the folder cannot be made");
+        SubmissionResult result;
+        if (!submission.WriteCopies(input.devices, result, o.output))
+            return kExitRefused;
+        return PrintDryRun(result.batch, o.config, o.json, o.showSecrets);
     }
 
     AcTransmitManage* link = AcTransmitManage::GetInstance();

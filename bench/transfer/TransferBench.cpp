@@ -3,7 +3,8 @@
 // costs: (a) one 300000-byte file, (b) one 6000-byte logo from opening to the
 // last acknowledgement, (c) a scale curve of N devices with a logo and a
 // configuration each, (d) a 2000-device answer burst to one broadcast,
-// (e) one silent device. Each scenario runs in a child process of its own, so
+// (e) one silent device, (f) 1000 devices through the transfer jobs with the
+// record store, live progress off and on. Each scenario runs in a child process of its own, so
 // its CPU seconds and peak RSS are its own. The figures depend on the load
 // of the machine: run it alone for comparable ones.
 
@@ -13,6 +14,7 @@
 #include "link/SendFile.h"
 #include "link/TransferRunner.h"
 #include "link/TransmitFrame.h"
+#include "link/VerdictGate.h"
 #include "records/CSqlManagement.h"
 #include "tests/support/NetNs.h"
 
@@ -212,6 +214,69 @@ void ManyDevices(const qvtest::NetNs& ns, const std::string& dir, const std::uin
     });
     std::printf("%36s %s\n", "", sim.Stop().c_str());
 }
+// The programs' own road for a batch: one transfer job per device, statuses
+// and counters in the record store, with the bytes acknowledged written while
+// the files are sent (at most every 100 ms per device) or only at their ends.
+void JobsWithStore(const qvtest::NetNs& ns, const std::string& dir, const std::uint8_t tool[6],
+                   int count, bool liveProgress) {
+    Devsim sim(ns, dir, {"--count", std::to_string(count), "--first-mac", "02:00:00:00:00:00"});
+    InChild([&] {
+        const std::string logo = WriteBytes(dir + "/logo.jpg", 6000, 1, true, false);
+        const std::string storeDir = dir + "/store/";
+        std::filesystem::create_directories(storeDir);
+        CSqlManagement store(storeDir);
+        std::vector<TransferJob> jobs;
+        for (int i = 0; i < count; ++i) {
+            std::uint8_t mac[6];
+            DeviceMac(i, mac);
+            DiscoveredDevice d;
+            std::memset(&d, 0, sizeof d);
+            std::memcpy(d.macText, MacTextUpper(mac).c_str(), 17);
+            std::strcpy(d.time, "2026-01-01 00:00:00");
+            store.SaveDiscoveredDevice(d);
+            store.SetLogStatus(MacTextUpper(mac), Operating);
+            store.SetParaStatus(MacTextUpper(mac), Operating);
+            const std::string config = WriteBytes(dir + "/c" + std::to_string(i) + ".xml", 60000,
+                                                  static_cast<unsigned>(i), false, true);
+            jobs.push_back(MakeTransferJob(mac, tool, 3, config, logo));
+        }
+        const std::string device = ns.toolSide();
+        AcTransmitManage manager(&store);
+        manager.SetAdapter(device, tool);
+        manager.Init();
+        const std::uint64_t writesBefore = store.ProgressWrites();
+        Measure m;
+        std::vector<std::thread> threads;
+        for (const TransferJob& job : jobs)
+            threads.emplace_back([&, job] {
+                RunTransferJob(
+                    job, [&] { return device; }, &store, {}, liveProgress, &manager.Verdicts());
+            });
+        for (std::thread& t : threads)
+            t.join();
+        const double wall = m.Wall();
+        const double cpu = m.Cpu();
+        const std::uint64_t writes = store.ProgressWrites() - writesBefore;
+        manager.Stop();
+        int ok = 0;
+        for (int i = 0; i < count; ++i) {
+            std::uint8_t mac[6];
+            DeviceMac(i, mac);
+            const std::string text = MacTextUpper(mac);
+            const auto done = [](int s) { return s == TransmitFinish || s == OperateSuccess; };
+            ok += done(store.GetLogStatus(text)) && done(store.GetParaStatus(text));
+        }
+        char name[64], extra[160];
+        std::snprintf(name, sizeof name, "(f) %d jobs, progress %s", count,
+                      liveProgress ? "on" : "off");
+        std::snprintf(extra, sizeof extra,
+                      "%d/%d ok; %.2f ms cpu/device; %llu progress writes, %.0f writes/s", ok,
+                      count, cpu * 1000 / count, static_cast<unsigned long long>(writes),
+                      static_cast<double>(writes) / wall);
+        m.Print(name, extra);
+    });
+    sim.Stop();
+}
 } // namespace
 
 int main() {
@@ -323,6 +388,10 @@ int main() {
             m.Print("(e) one silent device", extra);
         });
     }
+    // Alternated, twice each, so a change of the machine's load shows.
+    for (int round = 0; round < 2; ++round)
+        for (const bool live : {false, true})
+            JobsWithStore(ns, dir, tool, 1000, live);
     std::filesystem::remove_all(dir);
     return 0;
 }

@@ -188,9 +188,22 @@ TEST_F(JobNetTest, AThousandDevicesEachReceiveTheirOwnBytes) {
 }
 
 // The whole road: the files are sent (4), then the device's verdicts arrive
-// at the receive thread (2 for the configuration, 3 for a logo that is not a JPEG).
-TEST_F(JobNetTest, VerdictsFollowTheTransfer) {
-    StartDevsim({"--first-mac", "02:00:00:00:10:00", "--verdict-delay", "50"});
+// at the receive thread (2 for the configuration, 3 for a logo that is not a
+// JPEG). A verdict may reach this side before the last acknowledgement (here
+// the acknowledgements are held back while the verdict is not): it must
+// still win over the transfer's own status.
+struct VerdictTiming {
+    const char* name;
+    int verdictDelayMs, ackDelayMs;
+};
+
+class VerdictTimingTest : public JobNetTest, public ::testing::WithParamInterface<VerdictTiming> {
+};
+
+TEST_P(VerdictTimingTest, VerdictsFollowTheTransfer) {
+    StartDevsim({"--first-mac", "02:00:00:00:10:00", "--verdict-delay",
+                 std::to_string(GetParam().verdictDelayMs), "--ack-delay",
+                 std::to_string(GetParam().ackDelayMs)});
     AcTransmitManage link(store_.get());
     link.SetAdapter(ns_->toolSide(), toolMac_);
     ASSERT_TRUE(link.Init());
@@ -201,10 +214,18 @@ TEST_F(JobNetTest, VerdictsFollowTheTransfer) {
     Run(MakeTransferJob(mac, toolMac_, 3, WriteFile("c.xml", Config(3000, 1)),
                         WriteFile("logo.jpg", PatternBytes(3000))),
         {}, &link.Verdicts());
-    EXPECT_TRUE(WaitFor([&] { return store_->GetParaStatus(text) == OperateSuccess; }, 3000));
-    EXPECT_TRUE(WaitFor([&] { return store_->GetLogStatus(text) == OperateFail; }, 3000));
+    EXPECT_TRUE(WaitFor([&] { return store_->GetParaStatus(text) == OperateSuccess; }, 3000))
+        << StatusText(store_->GetParaStatus(text));
+    EXPECT_TRUE(WaitFor([&] { return store_->GetLogStatus(text) == OperateFail; }, 3000))
+        << StatusText(store_->GetLogStatus(text));
     link.Stop();
 }
+
+INSTANTIATE_TEST_SUITE_P(Timings, VerdictTimingTest,
+                         ::testing::Values(VerdictTiming{"VerdictAfterTheLastAck", 50, 0},
+                                           VerdictTiming{"VerdictWithTheLastAck", 0, 0},
+                                           VerdictTiming{"VerdictBeforeTheLastAck", 0, 30}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The program ends while transfer threads still wait for acknowledgements:
 // no crash, and the database file is removed.

@@ -197,6 +197,58 @@ TEST_F(TransferNetTest, StaleSequenceStraysAreRetransmittedThenFail) {
     EXPECT_GE(stats.strays, 5u);
 }
 
+// Stray frames count like idle polls: every pollsPerRetransmission of them
+// send the chunk again and pollLimit of them fail it, long before the
+// retransmission interval would. The counts are small here and the device
+// answers each data frame with a burst of frames that are not its
+// acknowledgement (below the handle's queue bound).
+TransferTiming StrayTiming() {
+    TransferTiming timing;
+    timing.pollsPerRetransmission = 32;
+    timing.pollLimit = 160;
+    timing.retransmitInterval = std::chrono::seconds(5);
+    return timing;
+}
+
+Wire::Answer StrayBurst(std::size_t strays, bool thenAcknowledge) {
+    return [=](const TransmitFrame& f) -> std::vector<TransmitFrame> {
+        if (std::memcmp(f.Destination(), kDevice, 6) != 0)
+            return {};
+        std::vector<TransmitFrame> answers(strays,
+                                           AnswerTo(f, f.Category(), ParaSuccess, f.Sequence()));
+        if (thenAcknowledge)
+            answers.push_back(AnswerTo(f, f.Category(), Reply, f.Sequence()));
+        return answers;
+    };
+}
+
+TEST_F(TransferNetTest, StrayFloodRetransmitsAfterTheStrayCountThenFails) {
+    Wire device(ns_->deviceSide(), StrayBurst(40, false));
+    ASSERT_TRUE(device.ok());
+    SendFileStats stats;
+    EXPECT_FALSE(Send(Para, WriteFile("c.xml", PatternBytes(100)), StrayTiming(), &stats));
+    device.Stop();
+    // Sent again at 32, 64, 96 and 128 strays; failed at 160.
+    EXPECT_EQ(stats.transmissions, 5u) << stats.strays << " strays";
+    EXPECT_EQ(stats.strays, 160u);
+    EXPECT_EQ(stats.chunks, 1u);
+    std::size_t sent = 0;
+    for (const Wire::Seen& s : device.seen())
+        sent += s.opcode == ParaData && s.sequence == 1 ? 1 : 0;
+    EXPECT_EQ(sent, 5u);
+}
+
+// Fewer strays than the count do not send a chunk again: the acknowledgement
+// behind them is taken for the one transmission.
+TEST_F(TransferNetTest, StraysBelowTheCountAreWaitedThrough) {
+    Wire device(ns_->deviceSide(), StrayBurst(31, true));
+    ASSERT_TRUE(device.ok());
+    SendFileStats stats;
+    EXPECT_TRUE(Send(Para, WriteFile("c.xml", PatternBytes(2500)), StrayTiming(), &stats));
+    EXPECT_EQ(stats.transmissions, 3u);
+    EXPECT_EQ(stats.strays, 93u);
+}
+
 TEST_F(TransferNetTest, MissingFileOrDeviceSendsNothing) {
     Wire wire(ns_->deviceSide());
     ASSERT_TRUE(wire.ok()) << "the recorder must listen for its silence to count";

@@ -32,13 +32,15 @@ complete() {
 }
 
 ends="$(printf '%s\n' "$TOOL_END" "$DEVICE_END" | sort | tr '\n' ' ' | sed 's/ $//')"
-check "commands" "adapters discover help push rewrite sheet validate" "$(complete "")"
+check "commands" "adapters discover help push rewrite sheet validate watch" "$(complete "")"
 check "commands by prefix" "discover" "$(complete di)"
 check "global options" "--help --home --version" "$(complete --)"
 check "after --home DIR" "sheet" "$(complete --home /tmp sh)"
 check "push options" \
-    "--adapter --all --broadcasts --config --events --help --json --logo --mac --quiet --retry --sheet --wait" \
+    "--adapter --all --broadcasts --config --dry-run --events --help --json --logo --mac --quiet --retry --sheet --show-secrets --wait" \
     "$(complete push --)"
+check "watch options" "--adapter --config --events --help --interval --logo --quiet --sheet" \
+    "$(complete watch --)"
 check "discover options" "--adapter --broadcasts --help --json --quiet" "$(complete discover --)"
 check "--adapter: the interfaces, not lo" "$ends" "$(complete discover --adapter "")"
 check "--adapter=: the interfaces" "$ends" "$(complete push --adapter= )"

@@ -5,6 +5,9 @@
 #include "tests/xls/SheetTools.h"
 #include "xls/XlsWorkbook.h"
 
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -218,4 +221,184 @@ TEST_F(SheetCliTest, PushRefusesABadSheetAndNeverLaunchesAProgram) {
                          "02:00:00:00:00:0a\n");
     EXPECT_FALSE(std::filesystem::exists(dir.file("launched")));
     EXPECT_TRUE(std::filesystem::is_empty(dir.file("ModifyXml")));
+}
+
+namespace {
+
+std::string Sha256Hex(const std::string& bytes) {
+    return QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256)
+        .toHex()
+        .toStdString();
+}
+
+const std::string kDots = "\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2";
+
+std::string SmallJpeg() {
+    QImage img(40, 20, QImage::Format_RGB32);
+    img.fill(Qt::blue);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    img.save(&buffer, "JPEG", 50);
+    return bytes.toStdString();
+}
+
+class DryRunCliTest : public SheetCliTest {
+protected:
+    // The exported sheet with the first device's VLAN id and PPPoE account changed.
+    std::string ChangedSheet() {
+        auto book = XlsWorkbook::Create();
+        EXPECT_TRUE(book->Load(Export()));
+        XlsSheet& sheet = *book->GetSheet(0);
+        sheet.WriteStr(1, 2, "42");
+        sheet.WriteStr(1, 3, "bob");
+        sheet.WriteStr(1, 4, "hunter2");
+        const std::string path = dir.file("changed.xls");
+        EXPECT_TRUE(book->Save(path));
+        return path;
+    }
+    std::string ConfigLine(const char* mac, const std::string& path) const {
+        const std::string bytes = qvtest::ReadFileBytes(path);
+        return std::string(mac) + "\tconfig\t" + path + "\t" + std::to_string(bytes.size()) + "\t" +
+               Sha256Hex(bytes) + "\n";
+    }
+    bool NoReport() const {
+        std::error_code ec;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(dir.file("Log"), ec))
+            if (e.path().filename().string().rfind("batch-", 0) == 0)
+                return false;
+        return true;
+    }
+};
+
+} // namespace
+
+TEST_F(DryRunCliTest, PrintsEachDevicesChangesWithSecretsMaskedAndSendsNothing) {
+    const std::string sheet = ChangedSheet();
+    // No adapter: none is needed, and none is opened.
+    const CliRun r =
+        Cli(dir.path(), {"push", "--dry-run", "--config", dir.file("t.xml"), "--sheet", sheet});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string first = dir.file("ModifyXml/AABBCCDDEE01.xml");
+    const std::string second = dir.file("ModifyXml/AABBCCDDEE02.xml");
+    // The copies hold what the lines say they change.
+    const std::string copy = dir.read("ModifyXml/AABBCCDDEE01.xml");
+    for (const char* value : {"Value=\"42\"", "Value=\"bob\"", "Value=\"hunter2\""})
+        EXPECT_NE(copy.find(value), std::string::npos) << value << "\n" << copy;
+    EXPECT_EQ(r.out, ConfigLine("AA:BB:CC:DD:EE:01", first) +
+                         "AA:BB:CC:DD:EE:01\tentry\tvid\t41\t42\n"
+                         "AA:BB:CC:DD:EE:01\tentry\tpppUser\talice\tbob\n"
+                         "AA:BB:CC:DD:EE:01\tentry\tpppPasswd\t" +
+                         kDots + "\t" + kDots + "\n" + ConfigLine("AA:BB:CC:DD:EE:02", second));
+    EXPECT_EQ(r.out.find("hunter2"), std::string::npos);
+    EXPECT_EQ(r.out.find("secret"), std::string::npos);
+    EXPECT_TRUE(NoReport());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("data.db")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("launched")));
+
+    const CliRun shown = Cli(dir.path(), {"push", "--dry-run", "--show-secrets", "--config",
+                                          dir.file("t.xml"), "--sheet", sheet});
+    ASSERT_EQ(shown.rc, 0) << shown.err;
+    EXPECT_NE(shown.out.find("AA:BB:CC:DD:EE:01\tentry\tpppPasswd\tsecret\thunter2\n"),
+              std::string::npos)
+        << shown.out;
+
+    // --json: the same in one compact array.
+    const CliRun json =
+        Cli(dir.path(), {"push", "--dry-run", "--json", "--config", dir.file("t.xml"), "--sheet",
+                         sheet, "--mac", "AA:BB:CC:DD:EE:01"});
+    ASSERT_EQ(json.rc, 0) << json.err;
+    const std::string bytes = qvtest::ReadFileBytes(first);
+    EXPECT_EQ(json.out, "[{\"config\":{\"bytes\":" + std::to_string(bytes.size()) +
+                            ",\"changes\":[{\"device\":\"42\",\"entry\":\"vid\",\"template\":"
+                            "\"41\"},{\"device\":\"bob\",\"entry\":\"pppUser\",\"template\":"
+                            "\"alice\"},{\"device\":\"" +
+                            kDots + "\",\"entry\":\"pppPasswd\",\"template\":\"" + kDots +
+                            "\"}],\"path\":\"" + first + "\",\"sha256\":\"" + Sha256Hex(bytes) +
+                            "\"},\"mac\":\"AA:BB:CC:DD:EE:01\"}]\n");
+
+    // A logo alone: what each device would receive.
+    dir.write("logo.jpg", SmallJpeg());
+    const CliRun logo = Cli(dir.path(), {"push", "--dry-run", "--logo", dir.file("logo.jpg"),
+                                         "--mac", "aa-bb-cc-dd-ee-02"});
+    ASSERT_EQ(logo.rc, 0) << logo.err;
+    const std::string jpeg = dir.read("logo.jpg");
+    EXPECT_EQ(logo.out, "AA:BB:CC:DD:EE:02\tlogo\t" + dir.file("logo.jpg") + "\t" +
+                            std::to_string(jpeg.size()) + "\t" + Sha256Hex(jpeg) + "\n");
+}
+
+TEST_F(DryRunCliTest, AnOutputFolderGetsTheSameCopiesOwnerOnlyAndNeverThroughALink) {
+    const std::string sheet = ChangedSheet();
+    ASSERT_EQ(
+        Cli(dir.path(), {"push", "--dry-run", "--config", dir.file("t.xml"), "--sheet", sheet}).rc,
+        0);
+    const CliRun r = Cli(dir.path(), {"push", "--dry-run", "--config", dir.file("t.xml"), "--sheet",
+                                      sheet, "-o", dir.file("out/copies")});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    struct stat st {};
+    ASSERT_EQ(lstat(dir.file("out/copies").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    for (const char* name : {"AABBCCDDEE01.xml", "AABBCCDDEE02.xml"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(dir.read(std::string("out/copies/") + name),
+                  dir.read(std::string("ModifyXml/") + name));
+        ASSERT_EQ(stat(dir.file(std::string("out/copies/") + name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+    }
+    EXPECT_EQ(r.out.find(dir.file("ModifyXml")), std::string::npos) << "the copies' paths";
+    EXPECT_NE(r.out.find(dir.file("out/copies/AABBCCDDEE01.xml")), std::string::npos) << r.out;
+
+    // A link in place of the folder is refused before anything is written.
+    std::filesystem::create_directories(dir.file("elsewhere"));
+    std::filesystem::create_symlink(dir.file("elsewhere"), dir.file("linked"));
+    for (const std::string& target : {dir.file("linked"), dir.file("linked/")}) {
+        const CliRun link = Cli(dir.path(), {"push", "--dry-run", "--config", dir.file("t.xml"),
+                                             "--sheet", sheet, "-o", target});
+        EXPECT_EQ(link.rc, 2);
+        EXPECT_EQ(link.out, "");
+        EXPECT_EQ(link.err, "push: -o " + target + ": a symbolic link; give the folder itself\n");
+        EXPECT_TRUE(std::filesystem::is_empty(dir.file("elsewhere")));
+    }
+    dir.write("plain", "x");
+    const CliRun file = Cli(dir.path(), {"push", "--dry-run", "--config", dir.file("t.xml"),
+                                         "--sheet", sheet, "-o", dir.file("plain")});
+    EXPECT_EQ(file.rc, 2);
+    EXPECT_EQ(file.err, "push: -o " + dir.file("plain") + ": not a folder\n");
+}
+
+TEST_F(DryRunCliTest, RefusesAsPushDoesAndWritesNothing) {
+    const std::string edited = EditedSheet(Export());
+    const std::string missing = dir.file("missing.xml");
+    struct {
+        const char* what;
+        std::vector<std::string> args;
+    } cases[] = {
+        {"a row breaking a rule", {"--config", dir.file("t.xml"), "--sheet", edited}},
+        {"a row missing",
+         {"--config", dir.file("t.xml"), "--sheet", edited, "--mac", "AA:BB:CC:DD:EE:03"}},
+        {"a missing template", {"--config", missing, "--mac", "AA:BB:CC:DD:EE:01"}},
+        {"a template without .xml",
+         {"--config", dir.file("sheet.xls"), "--mac", "AA:BB:CC:DD:EE:01"}},
+    };
+    dir.write("sheet.xls", "not a template");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> push{"push", "--adapter", "qv-none"};
+        push.insert(push.end(), c.args.begin(), c.args.end());
+        const CliRun real = Cli(dir.path(), push, dir.file("planted"));
+        std::vector<std::string> dry{"push", "--dry-run", "-o", dir.file("out")};
+        dry.insert(dry.end(), c.args.begin(), c.args.end());
+        const CliRun r = Cli(dir.path(), dry, dir.file("planted"));
+        EXPECT_EQ(r.rc, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, real.err) << "the same messages as a push";
+        EXPECT_EQ(real.rc, 2);
+        EXPECT_FALSE(r.err.empty());
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
+        EXPECT_TRUE(std::filesystem::is_empty(dir.file("ModifyXml")));
+        EXPECT_TRUE(NoReport());
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("launched")));
 }

@@ -111,6 +111,16 @@ TEST(CliOptions, UsageErrorsGoToStderrWithTheCommandsUsage) {
              Usage("push", kPushSynopsis)},
         {{"push", "--adapter", "x", "--all", "stray"},
          "push: unexpected argument stray\n" + Usage("push", kPushSynopsis)},
+        {{"push", "--dry-run", "--all", "--config", "t.xml"},
+         "push: --dry-run makes no search: give --mac MAC... or --sheet FILE.xls\n" +
+             Usage("push", kPushSynopsis)},
+        {{"push", "--dry-run", "--retry", "r.json"},
+         "push: --dry-run makes no search: give --mac MAC... or --sheet FILE.xls\n" +
+             Usage("push", kPushSynopsis)},
+        {{"push", "--adapter", "x", "--all", "-o", "out"},
+         "push: -o and --show-secrets belong to --dry-run\n" + Usage("push", kPushSynopsis)},
+        {{"push", "--adapter", "x", "--all", "--show-secrets"},
+         "push: -o and --show-secrets belong to --dry-run\n" + Usage("push", kPushSynopsis)},
         {{"rewrite", "--mac", "00:1A:2B:3C:4D:5E"},
          "rewrite: --template and --mac are required\n" + Usage("rewrite", kRewriteSynopsis)},
         {{"validate", "--template", "t.xml"},

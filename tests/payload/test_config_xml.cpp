@@ -245,6 +245,9 @@ TEST(RewriteXml, FileResults) {
 TEST(BuildDeviceXml, PathIsMacWithoutColonsUnderModifyXml) {
     TempProgramDir dir;
     EXPECT_EQ(DeviceXmlPath("00:1A:2B:3C:4D:5E"), dir.path() + "ModifyXml/001A2B3C4D5E.xml");
+    // Another folder, with or without its final slash.
+    EXPECT_EQ(DeviceXmlPath("00:1A:2B:3C:4D:5E", "/x/out"), "/x/out/001A2B3C4D5E.xml");
+    EXPECT_EQ(DeviceXmlPath("00:1A:2B:3C:4D:5E", "/x/out/"), "/x/out/001A2B3C4D5E.xml");
 }
 
 TEST(BuildDeviceXml, WithoutSheetCopiesUnchanged) {

@@ -3,6 +3,7 @@
 
 #include "link/CaptureHandle.h"
 #include "link/TransmitFrame.h"
+#include "tests/link/LinkNetFixture.h"
 #include "tests/support/NetNs.h"
 #include "tests/support/TestSupport.h"
 
@@ -468,6 +469,53 @@ TEST_F(PushNet, AReportIsWrittenWhenPushIsStoppedDuringTheBatch) {
         SCOPED_TRACE(mac);
         EXPECT_EQ(row.value(QStringLiteral("logoStatus")).toString(), QStringLiteral("Operating"));
         EXPECT_EQ(row.value(QStringLiteral("endMs")).toInteger(), 0);
+    }
+}
+
+TEST_F(PushNet, ADryRunSendsNothingAndWritesTheCopiesAPushSends) {
+    StartDevices({});
+    const std::string sheet = ExportSheet({kMac[0], kMac[1]});
+    std::unique_ptr<qvtest::Wire> wire;
+    {
+        NetNs::Entered inside(*ns_);
+        ASSERT_TRUE(inside.ok());
+        wire = std::make_unique<qvtest::Wire>(ns_->deviceSide());
+    }
+    ASSERT_TRUE(wire->ok()) << "the recorder must listen for its silence to count";
+    std::string out;
+    EXPECT_EQ(Push({"--dry-run", "--config", dir_->file("sheet.xml"), "--logo",
+                    dir_->file("logo.jpg"), "--sheet", sheet, "-o", dir_->file("dry")},
+                   out),
+              0)
+        << err_;
+    EXPECT_EQ(err_, "");
+    EXPECT_NE(out.find(std::string(kMac[1]) + "\tlogo\t"), std::string::npos) << out;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    for (const qvtest::Wire::Seen& seen : wire->seen())
+        ADD_FAILURE() << "a frame reached the wire: opcode " << seen.opcode;
+    {
+        NetNs::Entered inside(*ns_);
+        EXPECT_TRUE(qvtest::RecorderSeesAMarkedFrame(*wire, ns_->toolSide()))
+            << "the recorder sees the wire";
+    }
+    wire->Stop();
+    EXPECT_TRUE(std::filesystem::is_empty(dir_->file("out"))) << "no device received anything";
+    EXPECT_TRUE(Reports().empty());
+
+    // The real push sends exactly the copies the dry run wrote.
+    EXPECT_EQ(Push({"--config", dir_->file("sheet.xml"), "--logo", dir_->file("logo.jpg"),
+                    "--sheet", sheet},
+                   out),
+              0)
+        << err_;
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(kMac[k]);
+        std::string stem = kFile[k];
+        stem.erase(std::remove(stem.begin(), stem.end(), '-'), stem.end());
+        const std::string dry = dir_->read("dry/" + stem + ".xml");
+        EXPECT_FALSE(dry.empty());
+        EXPECT_EQ(dir_->read(std::string("out/") + kFile[k] + "-para-1"), dry);
+        EXPECT_EQ(dir_->read("ModifyXml/" + stem + ".xml"), dry);
     }
 }
 

@@ -278,6 +278,66 @@ TEST_F(SubmissionTest, ValidSheetRewritesEachDeviceFromItsRow) {
     }
 }
 
+TEST_F(SubmissionTest, WriteCopiesWritesWhatStartWritesAndStartsNothing) {
+    store_->SetLogStatus(kMacs[1], OperateFail); // a status of an earlier batch stays
+    FakeSheet sheet;
+    sheet.rows = {Row(kMacs[0], "a"), Row(kMacs[1], "b"), Row(kMacs[2], "c")};
+    CParameterSubmission s = Make(&sheet);
+    SubmissionInput in = Input(true, true, true);
+    ParseTemplateXml(in.templatePath, in.templateParams);
+    ASSERT_EQ(s.Prepare(in), 3);
+    const auto expectNoStatus = [this] {
+        EXPECT_TRUE(jobs_.empty());
+        for (const auto& mac : kMacs) {
+            EXPECT_EQ(store_->GetLogStatus(mac), mac == kMacs[1] ? OperateFail : 0) << mac;
+            EXPECT_EQ(store_->GetParaStatus(mac), 0) << mac;
+        }
+    };
+
+    // Into another folder: ModifyXml/ stays empty.
+    std::filesystem::create_directories(dir_->file("preview"));
+    SubmissionResult other;
+    ASSERT_TRUE(s.WriteCopies(kMacs, other, dir_->file("preview")));
+    expectNoStatus();
+    EXPECT_EQ(other.jobsStarted, 0);
+    ASSERT_EQ(other.batch.Rows().size(), 3u);
+    for (std::size_t k = 0; k < kMacs.size(); ++k) {
+        EXPECT_FALSE(std::filesystem::exists(DeviceXmlPath(kMacs[k])));
+        EXPECT_EQ(other.configPaths[k], DeviceXmlPath(kMacs[k], dir_->file("preview")));
+        EXPECT_EQ(other.batch.Rows()[k].config.path, other.configPaths[k]);
+        EXPECT_EQ(other.batch.Rows()[k].logo.path, dir_->file("logo.jpg"));
+    }
+
+    // Into ModifyXml/, then the real start: the same bytes, now sent.
+    SubmissionResult dry;
+    ASSERT_TRUE(s.WriteCopies(kMacs, dry));
+    expectNoStatus();
+    std::vector<std::string> written;
+    for (std::size_t k = 0; k < kMacs.size(); ++k) {
+        EXPECT_EQ(dry.configPaths[k], DeviceXmlPath(kMacs[k]));
+        written.push_back(qvtest::ReadFileBytes(dry.configPaths[k]));
+        EXPECT_EQ(written.back(), qvtest::ReadFileBytes(other.configPaths[k]));
+        EXPECT_EQ(dry.batch.Rows()[k].config.sha256, other.batch.Rows()[k].config.sha256);
+    }
+    EXPECT_EQ(written[1], "  <Value Name=\"LOID\" Value=\"b\"/>\r\n");
+    std::filesystem::remove_all(dir_->file("ModifyXml"));
+    std::filesystem::create_directories(dir_->file("ModifyXml"));
+    SubmissionResult sent;
+    ASSERT_TRUE(s.Start(kMacs, sent));
+    ASSERT_EQ(jobs_.size(), 3u);
+    for (std::size_t k = 0; k < kMacs.size(); ++k) {
+        EXPECT_EQ(qvtest::ReadFileBytes(sent.configPaths[k]), written[k]);
+        EXPECT_EQ(std::string(jobs_[k].configPath), dry.configPaths[k]);
+        EXPECT_EQ(store_->GetParaStatus(kMacs[k]), Operating);
+    }
+
+    // Refused as Start refuses: nothing written.
+    SubmissionResult refused;
+    std::filesystem::remove(other.configPaths[0]);
+    EXPECT_FALSE(s.WriteCopies({kMacs[0], "00:1A:2B"}, refused, dir_->file("preview")));
+    EXPECT_FALSE(std::filesystem::exists(other.configPaths[0]));
+}
+
 TEST_F(SubmissionTest, FailedCopyStillStartsTransfer) {
     std::filesystem::remove_all(dir_->file("ModifyXml"));
     FakeSheet sheet;

@@ -1,8 +1,8 @@
 // "Keep provisioning new devices" in the window: the station's rounds with
 // the fake device link (answers handed in per round, jobs recorded), the
 // record store filled directly, and the logo page's switch end to end.
-#include "records/CSqlManagement.h"
 #include "screens/BenchStation.h"
+#include "records/CSqlManagement.h"
 #include "screens/CModifyWebLogConfigDlg.h"
 #include "screens/CModifyWebLogDlg.h"
 #include "tests/screens/ScreenTestSupport.h"

@@ -2,6 +2,7 @@
 // seams; the device link is the fake, the sheet layer a recording stand-in.
 #include "payload/ConfigXml.h"
 #include "records/CSqlManagement.h"
+#include "screens/CBatchPreviewDlg.h"
 #include "screens/CLogoPreview.h"
 #include "screens/CModifyRouterInfoConfigDlg.h"
 #include "screens/CModifyWebLogConfigDlg.h"
@@ -9,6 +10,8 @@
 #include "tests/screens/ScreenTestSupport.h"
 
 #include <QImage>
+#include <QListWidget>
+#include <QTableWidget>
 
 #include <cstdio>
 #include <filesystem>
@@ -369,3 +372,48 @@ TEST_F(SubmissionDialogTest, LogoDialogRefusals) {
 }
 
 } // namespace
+
+TEST_F(SubmissionDialogTest, PreviewListsTheBatchAndShowsTheSelectedDevicesChanges) {
+    dir.write("template.xml", "<Value Name=\"SUSER_PASSWORD\" Value=\"old\"/>\r\n"
+                              "<Value Name=\"ssid\" Value=\"tmpl\"/>\r\n");
+    sheet.records = {ValidRecord(devices[0], "Home1"), ValidRecord(devices[1], "Home2"),
+                     ValidRecord(devices[2], "Home3")};
+    store->SetParaStatus(devices[1], OperateFail); // an earlier batch's status stays
+    CModifyRouterInfoConfigDlg dialog(devices, nullptr, store.get());
+    FileChooser::setNextFileName(QString::fromStdString(templatePath));
+    dialog.OnChooseTemplate();
+    dialog.OnConfigurationModify();
+    messages.clear();
+    ASSERT_NE(dialog.PreviewButton(), nullptr);
+    dialog.PreviewButton()->click();
+    EXPECT_TRUE(messages.texts().empty()) << "no question: nothing is sent";
+    CBatchPreviewDlg* preview = dialog.OpenPreview();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(link.jobs.empty());
+    EXPECT_EQ(store->GetParaStatus(devices[0]), 0);
+    EXPECT_EQ(store->GetParaStatus(devices[1]), OperateFail);
+    EXPECT_EQ(dialog.result(), 0) << "the submission dialog stays open";
+
+    QListWidget* list = preview->DeviceList();
+    ASSERT_EQ(list->count(), 3);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(list->item(k)->text().toStdString(), devices[static_cast<std::size_t>(k)]);
+    const auto cell = [preview](int row, int column) {
+        QTableWidgetItem* item = preview->Changes()->item(row, column);
+        return item ? item->text().toStdString() : std::string("(none)");
+    };
+    const std::string dots = "\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2";
+    for (int k : {2, 0}) {
+        SCOPED_TRACE(k);
+        list->setCurrentRow(k);
+        ASSERT_EQ(preview->Changes()->rowCount(), 2);
+        EXPECT_EQ(cell(0, 0), "SUSER_PASSWORD");
+        EXPECT_EQ(cell(0, 1), dots);
+        EXPECT_EQ(cell(0, 2), dots);
+        EXPECT_EQ(cell(1, 0), "ssid");
+        EXPECT_EQ(cell(1, 1), "tmpl");
+        EXPECT_EQ(cell(1, 2), "Home" + std::to_string(k + 1));
+    }
+    // The copies shown are those a submit would send.
+    EXPECT_NE(ReadFileBytes(DeviceXmlPath(devices[0])).find("PwHome1"), std::string::npos);
+}
