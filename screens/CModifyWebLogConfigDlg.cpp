@@ -115,5 +115,7 @@ void CModifyWebLogConfigDlg::OnModifyLogo() {
         if (link.StartJob(job))
             ++m_jobsStarted;
     }
+    m_submitted = SubmissionInput{};
+    m_submitted.picturePath = path;
     accept();
 }

@@ -4,6 +4,7 @@
 #include "controls/CTDialog.h"
 #include "controls/CTStatic.h"
 #include "payload/BatchReport.h"
+#include "payload/Submission.h"
 #include "screens/CLogoPreview.h"
 
 #include <QLineEdit>
@@ -40,6 +41,8 @@ public:
     CTButtonPicture* ScanButton() const { return m_logo.scan; }
     CTButtonPicture* ModifyLogoButton() const { return m_modifyLogo; }
     CTButtonPicture* ClearButton() const { return m_clear; }
+    // The choice of the batch that was submitted (its picture).
+    const SubmissionInput& SubmittedInput() const { return m_submitted; }
     // "Keep provisioning new devices" was on when the batch was submitted.
     bool KeepProvisioning() const;
     QCheckBox* KeepProvisioningSwitch() const { return m_keepProvisioning; }
@@ -50,6 +53,7 @@ private:
     std::string m_picturePath;
     int m_jobsStarted = 0;
     BatchReport m_batch;
+    SubmissionInput m_submitted;
 
     SubmissionDialogParts::LogoPickerParts m_logo{};
     CTButtonPicture* m_modifyLogo = nullptr;

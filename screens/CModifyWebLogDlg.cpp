@@ -69,9 +69,8 @@ void CModifyWebLogDlg::OnModify() {
         if (!dialog.Batch().Empty())
             m_batch.Begin(dialog.Batch());
         if (!dialog.Batch().Empty() && dialog.KeepProvisioning()) {
-            SubmissionInput payload;
-            payload.picturePath = dialog.PicturePath();
-            StartBenchStation(m_station, payload, dialog.Batch(), m_stopProvisioning);
+            StartBenchStation(m_station, dialog.SubmittedInput(), dialog.Batch(),
+                              m_stopProvisioning);
         }
     }
     m_timer.start(kRefreshMs);
