@@ -21,26 +21,6 @@ constexpr std::string_view kClose = "\"/>";
 // grew after it was chosen is refused rather than read without bound.
 constexpr std::size_t kMaxTemplateRead = static_cast<std::size_t>(kMaxTemplateBytes);
 
-// Splits into lines. A line ends at CR LF, LF or a lone CR (the end itself is
-// not part of the line). Text after the last line end is a last line of its
-// own; a final line end adds none.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
-            ++start;
-    }
-    return lines;
-}
-
 bool Contains(std::string_view line, std::string_view pattern) {
     return line.find(pattern) != std::string_view::npos;
 }
@@ -59,6 +39,23 @@ std::optional<std::string_view> ValueAfter(std::string_view line, std::string_vi
 }
 
 } // namespace
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
+            ++start;
+    }
+    return lines;
+}
 
 void ParseTemplateText(std::string_view text, DeviceParams& p) {
     ZeroDeviceParams(p);

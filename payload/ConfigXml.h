@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // The configuration template: a text file of one <Value Name=".." Value=".."/>
 // entry per line, grouped in tables. Both functions below work line by line on
@@ -57,3 +59,8 @@ bool CheckTemplateSize(const std::string& templatePath);
 // entries) for the first value ParseTemplateXml had to cut, and returns false
 // then. N is the entry's field width without its terminator.
 bool CheckTemplateValues(const DeviceParams& templateParams);
+
+// Splits into lines. A line ends at CR LF, LF or a lone CR (the end itself is
+// not part of the line). Text after the last line end is a last line of its
+// own; a final line end adds none.
+std::vector<std::string_view> SplitLines(std::string_view text);

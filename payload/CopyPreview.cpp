@@ -16,23 +16,6 @@ constexpr std::array<std::string_view, 11> kSecretEntries{
     "pppPasswd",         "WSC_PSK",         "WLAN1_WSC_PSK", "WLAN1_WPA_PSK",
     "WLAN_WPA_PSK",      "wscPsk",          "wpaPSK"};
 
-std::vector<std::string_view> Lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
-            ++start;
-    }
-    return lines;
-}
-
 struct Entry {
     std::string_view name;
     std::string_view value;
@@ -81,8 +64,8 @@ std::string ShownValue(const std::string& value, bool secret, bool showSecrets) 
 bool ChangedEntries(std::string_view templateText, std::string_view copyText,
                     std::vector<EntryChange>& changes) {
     changes.clear();
-    const std::vector<std::string_view> before = Lines(templateText);
-    const std::vector<std::string_view> after = Lines(copyText);
+    const std::vector<std::string_view> before = SplitLines(templateText);
+    const std::vector<std::string_view> after = SplitLines(copyText);
     if (before.size() != after.size())
         return false;
     for (std::size_t k = 0; k < before.size(); ++k) {
