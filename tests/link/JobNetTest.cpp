@@ -85,8 +85,12 @@ TEST_F(JobNetTest, KindsSendTheirFilesAndSetStatuses) {
         const std::string text = MacTextUpper(mac);
         EXPECT_EQ(store_->GetLogStatus(text), c.logoSent ? TransmitFinish : WaitOperate);
         EXPECT_EQ(store_->GetParaStatus(text), c.configSent ? TransmitFinish : WaitOperate);
-        EXPECT_EQ(Received(mac, "logo") == logo, c.logoSent);
-        EXPECT_EQ(Received(mac, "para") == config, c.configSent);
+        // The emulator keeps a file just after it acknowledged its last chunk.
+        const auto received = [&](const char* kind, const std::string& bytes) {
+            return WaitFor([&] { return Received(mac, kind) == bytes; }, 2000);
+        };
+        EXPECT_EQ(received("logo", logo), c.logoSent);
+        EXPECT_EQ(received("para", config), c.configSent);
     }
 }
 
@@ -197,8 +201,7 @@ struct VerdictTiming {
     int verdictDelayMs, ackDelayMs;
 };
 
-class VerdictTimingTest : public JobNetTest, public ::testing::WithParamInterface<VerdictTiming> {
-};
+class VerdictTimingTest : public JobNetTest, public ::testing::WithParamInterface<VerdictTiming> {};
 
 TEST_P(VerdictTimingTest, VerdictsFollowTheTransfer) {
     StartDevsim({"--first-mac", "02:00:00:00:10:00", "--verdict-delay",
