@@ -602,3 +602,13 @@ std::uint64_t CSqlManagement::ProgressWrites() {
     std::lock_guard<std::mutex> guard(impl_->progressLock);
     return impl_->progressWrites;
 }
+
+std::vector<std::string> StoredDeviceMacs(CSqlManagement& store) {
+    std::vector<ap_info_stu> rows;
+    store.LoadDevicePage(SortByMac, rows, 1 << 20, 1, true, QString());
+    std::vector<std::string> macs;
+    macs.reserve(rows.size());
+    for (const ap_info_stu& r : rows)
+        macs.emplace_back(r.mac, strnlen(r.mac, sizeof r.mac));
+    return macs;
+}

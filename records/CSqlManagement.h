@@ -99,3 +99,6 @@ private:
     struct Impl;
     Impl* impl_;
 };
+
+// The MAC texts of every stored device, ordered by MAC.
+std::vector<std::string> StoredDeviceMacs(CSqlManagement& store);

@@ -9,7 +9,6 @@
 #include "screens/ScreenSeams.h"
 
 #include <algorithm>
-#include <cstring>
 #include <set>
 
 namespace {
@@ -38,15 +37,6 @@ private:
     MessageSink* previous_;
 };
 
-std::vector<std::string> StoredMacs(CSqlManagement& store) {
-    std::vector<ap_info_stu> rows;
-    store.LoadDevicePage(SortByMac, rows, 1 << 20, 1, true, QString());
-    std::vector<std::string> macs;
-    for (const ap_info_stu& r : rows)
-        macs.emplace_back(r.mac, strnlen(r.mac, sizeof r.mac));
-    return macs;
-}
-
 } // namespace
 
 CBenchStation::~CBenchStation() {
@@ -69,7 +59,6 @@ bool CBenchStation::Start(const SubmissionInput& payload, const BatchReport& sub
     m_firstRows.clear();
     m_inFlight.clear();
     m_report = BatchReport();
-    m_started = 0;
     m_lastRefusal.clear();
 
     // The submitted devices are in transfer; the devices the operator left
@@ -80,7 +69,7 @@ bool CBenchStation::Start(const SubmissionInput& payload, const BatchReport& sub
     m_watch.Round(submittedMacs);
     Track(submitted);
     m_ignored.clear();
-    for (const std::string& mac : StoredMacs(Store()))
+    for (const std::string& mac : StoredDeviceMacs(Store()))
         if (std::find(submittedMacs.begin(), submittedMacs.end(), mac) == submittedMacs.end())
             m_ignored.insert(mac);
     ScreenLink& link = CurrentScreenLink();
@@ -135,12 +124,10 @@ std::vector<std::string> CBenchStation::Round() {
         StartNew(decision.provision);
     for (const std::string& mac : decision.retry)
         StartAgain(mac);
-    for (const std::string& mac : decision.provision)
-        if (m_inFlight.count(mac) != 0)
-            started.push_back(mac);
-    for (const std::string& mac : decision.retry)
-        if (m_inFlight.count(mac) != 0)
-            started.push_back(mac);
+    for (const std::vector<std::string>* list : {&decision.provision, &decision.retry})
+        for (const std::string& mac : *list)
+            if (m_inFlight.count(mac) != 0)
+                started.push_back(mac);
     link.SendDiscovery();
     return started;
 }
@@ -188,7 +175,6 @@ void CBenchStation::Track(const BatchReport& batch) {
         BatchReport one(batch.Started());
         one.AddRow(row);
         m_inFlight.insert_or_assign(row.mac, std::move(one));
-        ++m_started;
     }
 }
 

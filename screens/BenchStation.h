@@ -45,9 +45,7 @@ public:
     // One search interval. Returns the MACs whose jobs it started now.
     std::vector<std::string> Round();
 
-    // Attempts started in this run (the dialog's batch included), and the
-    // devices that succeeded, failed and were skipped.
-    int Started() const { return m_started; }
+    // The devices that succeeded, failed and were skipped.
     std::size_t Count(ProvisionWatch::State state) const { return m_watch.Count(state); }
     // "Provisioning new devices: N provisioned, F failed, S skipped" (or the
     // last refusal's text, when the last round refused a device).
@@ -70,6 +68,5 @@ private:
     std::map<std::string, BatchReport> m_inFlight;
     std::set<std::string> m_ignored; // listed but left unticked when the run began
     BatchReport m_report;
-    int m_started = 0;
     std::string m_lastRefusal;
 };

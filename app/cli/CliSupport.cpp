@@ -266,16 +266,6 @@ bool SearchSegment(AcTransmitManage& link, CSqlManagement& store, int broadcasts
     return true;
 }
 
-std::vector<std::string> StoredMacs(CSqlManagement& store) {
-    std::vector<ap_info_stu> rows;
-    store.LoadDevicePage(SortByMac, rows, 1 << 20, 1, true, QString());
-    std::vector<std::string> macs;
-    macs.reserve(rows.size());
-    for (const ap_info_stu& r : rows)
-        macs.emplace_back(r.mac, strnlen(r.mac, sizeof r.mac));
-    return macs;
-}
-
 // The MAC texts of the sheet's rows below its header, in row order.
 int ReadSheetMacs(const char* command, const std::string& path, std::vector<std::string>& macs) {
     int badRow = 0;

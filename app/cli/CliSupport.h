@@ -73,9 +73,6 @@ int SelectAdapterNamed(AcTransmitManage& link, const std::string& name, const ch
 bool SearchSegment(AcTransmitManage& link, CSqlManagement& store, int broadcasts,
                    CliProgress* progress = nullptr);
 
-// The MAC texts of every stored device, ordered by MAC.
-std::vector<std::string> StoredMacs(CSqlManagement& store);
-
 // The MAC texts of a parameter sheet's rows below its header, in row order,
 // normalised, each once. Gives kExitOk, else shows why ("<command>: --sheet
 // PATH: ...") and gives kExitRefused.

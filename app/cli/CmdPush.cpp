@@ -287,7 +287,7 @@ int RunPush(const std::vector<std::string>& args) {
     std::vector<std::string> devices;
     bool missing = false;
     if (o.all) {
-        devices = StoredMacs(*store);
+        devices = StoredDeviceMacs(*store);
     } else {
         for (const std::string& mac : input.devices) {
             ap_info_stu row;

@@ -146,7 +146,7 @@ int RunSheet(const std::vector<std::string>& args) {
 
     std::vector<std::string> devices = macs;
     if (all) {
-        devices = StoredMacs(*store);
+        devices = StoredDeviceMacs(*store);
         if (devices.empty()) {
             std::fprintf(stderr, "sheet: no device answered on %s\n", adapter.c_str());
             return kExitFailed;
